@@ -1,0 +1,10 @@
+if(QM_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(QM_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(NOT QM_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "QM_SANITIZE must be empty, thread or address")
+endif()

@@ -1,0 +1,28 @@
+#pragma once
+// A lock named across processes of one user: a lock file in the runtime folder
+// held with flock. The kernel drops it when the holder ends, however it ends.
+#include <string>
+
+namespace platform {
+
+class InstanceLock {
+ public:
+  InstanceLock() = default;
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+  ~InstanceLock();
+
+  // Opens and tries to take the lock. alreadyExisted is set when another
+  // holder has it. Returns false when the lock file cannot be opened at all.
+  bool Create(const std::string& name, bool& alreadyExisted);
+  bool Held() const { return held_; }
+  void Release();
+
+  static std::string PathFor(const std::string& name);
+
+ private:
+  int fd_ = -1;
+  bool held_ = false;
+};
+
+}  // namespace platform

@@ -1,0 +1,137 @@
+// Runs the real qm_downloader in a scratch home under the offscreen platform.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "platform/InstanceLock.h"
+#include "support/Subprocess.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProgramStart : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(dir_ / "bin");
+    fs::create_directories(dir_ / "run");
+    fs::copy_file(QM_DOWNLOADER_EXE, exe());
+  }
+
+  std::string exe() const { return dir_ / "bin/qm_downloader"; }
+  void SetAutoRun() const { dir_.Write("bin/qm_downloader.cfg", "[Settings]\nAutoRun=1\n"); }
+
+  std::vector<std::string> Env() const {
+    return {"HOME=" + dir_ / "home", "XDG_STATE_HOME=" + dir_ / "state", "XDG_CACHE_HOME=" + dir_ / "cache",
+            "XDG_RUNTIME_DIR=" + dir_ / "run", "QT_QPA_PLATFORM=offscreen"};
+  }
+
+  Subprocess Start(const std::vector<std::string>& args, const std::string& output) const {
+    std::vector<std::string> argv{exe()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Subprocess::Start(argv, Env(), dir_ / output);
+  }
+
+  // Waits until the output file holds text (bounded).
+  bool WaitForOutput(const std::string& output, const std::string& text) const {
+    for (int i = 0; i < 1500; ++i) {
+      if (dir_.Read(output).find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+
+  std::vector<std::string> LogFiles() const {
+    std::vector<std::string> files;
+    const fs::path logs = dir_ / "state/RARivadurize/logs";
+    if (!fs::exists(logs)) return files;
+    for (const auto& entry : fs::recursive_directory_iterator(logs)) {
+      if (entry.is_regular_file()) files.push_back(entry.path().string());
+    }
+    return files;
+  }
+
+  TempDir dir_;
+};
+
+constexpr int kExitBoundMs = 60000;
+
+}  // namespace
+
+TEST_F(ProgramStart, DebugRunLogsToStandardOutputAndTheLogFile) {
+  SetAutoRun();
+  Subprocess program = Start({"debug"}, "out.txt");
+  ASSERT_EQ(program.Wait(kExitBoundMs), 0);
+  const std::string out = dir_.Read("out.txt");
+  const std::regex line(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2},\d{3}--\[Thread\]\(\d+\) .*wWinMain.*wWndMain\.cpp Command line: debug)");
+  EXPECT_TRUE(std::regex_search(out, line)) << out;
+  const auto files = LogFiles();
+  ASSERT_EQ(files.size(), 1u);
+  const std::regex name(R"(.*/logs/markeraser_setup/markeraser_setup_\d{17}\.log)");
+  EXPECT_TRUE(std::regex_match(files[0], name)) << files[0];
+  const std::string log = TempDir::ReadAbsolute(files[0]);
+  for (const char* text : {" Command line: debug", " Main window created: QM_UI_Frame_127", " Wait exit 1",
+                           " Wait exit 2", " Wait exit 3"}) {
+    EXPECT_NE(log.find(text), std::string::npos) << text;
+  }
+  EXPECT_TRUE(fs::is_directory(dir_ / "cache/RARivadurize/markeraser_setup"));
+}
+
+TEST_F(ProgramStart, SecondStartRaisesTheFirstWindowAndLeaves) {
+  Subprocess first = Start({}, "first.txt");
+  ASSERT_TRUE(WaitForOutput("first.txt", " Main window created"));
+  Subprocess second = Start({}, "second.txt");
+  EXPECT_EQ(second.Wait(kExitBoundMs), 0);
+  EXPECT_EQ(dir_.Read("second.txt").find(" Main window created"), std::string::npos);
+  EXPECT_TRUE(WaitForOutput("first.txt", " Another instance asked for the window"));
+  first.Kill(SIGTERM);  // closes the window: the normal exit sequence runs
+  EXPECT_EQ(first.Wait(kExitBoundMs), 0);
+  EXPECT_NE(dir_.Read("first.txt").find(" Wait exit 3"), std::string::npos);
+}
+
+TEST_F(ProgramStart, HeldInstanceLockEndsTheStartSilently) {
+  setenv("XDG_RUNTIME_DIR", (dir_ / "run").c_str(), 1);
+  platform::InstanceLock lock;
+  bool existed = true;
+  ASSERT_TRUE(lock.Create("KLM_Downloader_127", existed));
+  EXPECT_FALSE(existed);
+  Subprocess program = Start({}, "out.txt");
+  EXPECT_EQ(program.Wait(kExitBoundMs), 0);
+  EXPECT_EQ(dir_.Read("out.txt").find(" Main window created"), std::string::npos);
+
+  // With AutoRun neither the lock nor the window stops a start.
+  SetAutoRun();
+  Subprocess autoRun = Start({}, "auto.txt");
+  EXPECT_EQ(autoRun.Wait(kExitBoundMs), 0);
+  EXPECT_NE(dir_.Read("auto.txt").find(" Main window created"), std::string::npos);
+  unsetenv("XDG_RUNTIME_DIR");
+}
+
+TEST_F(ProgramStart, AutoRunLetsTwoInstancesRun) {
+  SetAutoRun();
+  Subprocess first = Start({}, "first.txt");
+  ASSERT_TRUE(WaitForOutput("first.txt", " Main window created"));
+  Subprocess second = Start({}, "second.txt");
+  EXPECT_EQ(second.Wait(kExitBoundMs), 0);
+  EXPECT_EQ(first.Wait(kExitBoundMs), 0);
+  EXPECT_NE(dir_.Read("second.txt").find(" Main window created"), std::string::npos);
+}
+
+TEST_F(ProgramStart, BundleModesCreateNoWindow) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"-dmp", "/tmp/crash.log"}, " Diagnostic bundle requested: CrashDmp, log /tmp/crash.log, extra , dumps 1"},
+      {{"-close03", "app.log"}, " Diagnostic bundle requested: close03, log app.log, extra , dumps 0"},
+  };
+  for (const auto& [args, expected] : cases) {
+    Subprocess program = Start(args, "out.txt");
+    EXPECT_EQ(program.Wait(kExitBoundMs), 0);
+    const std::string out = dir_.Read("out.txt");
+    EXPECT_NE(out.find(expected), std::string::npos) << out;
+    EXPECT_EQ(out.find(" Main window created"), std::string::npos);
+  }
+}
