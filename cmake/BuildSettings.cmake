@@ -16,3 +16,43 @@ set(QM_USER_HOST "https://user.quillmarch.com" CACHE STRING "User service")
 set(QM_GEO_HOST "https://geo.quillmarch.com" CACHE STRING "Geolocation service")
 set(QM_BANNER_HOST "https://banner.quillmarch.com" CACHE STRING "Banner service")
 set(QM_LOGUPLOAD_HOST "https://log.quillmarch.com" CACHE STRING "Diagnostic log upload host")
+
+# Package publishers. Packages are trusted when signed by a certificate that
+# chains to QM_TRUSTED_PUBLISHER_PEM or to the system CA store, and refused when
+# signed by one listed in QM_DISTRUSTED_PUBLISHER_PEM. Without a configured
+# publisher the build makes its own demo publisher (key and certificate under
+# <build>/publisher/), which the demo product is signed with.
+set(QM_TRUSTED_PUBLISHER_PEM "" CACHE FILEPATH "PEM file with the trusted package publisher certificate(s)")
+set(QM_DISTRUSTED_PUBLISHER_PEM "" CACHE FILEPATH "PEM file with refused publisher certificates")
+set(QM_DEMO_PUBLISHER_DIR ${CMAKE_BINARY_DIR}/publisher)
+if(QM_TRUSTED_PUBLISHER_PEM STREQUAL "")
+  if(NOT EXISTS ${QM_DEMO_PUBLISHER_DIR}/publisher.pem)
+    file(MAKE_DIRECTORY ${QM_DEMO_PUBLISHER_DIR})
+    execute_process(
+      COMMAND openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -sha256
+              -subj "/O=Quillmarch/CN=Quillmarch Demo Publisher"
+              -addext "extendedKeyUsage=codeSigning" -addext "keyUsage=critical,digitalSignature"
+              -keyout ${QM_DEMO_PUBLISHER_DIR}/publisher.key -out ${QM_DEMO_PUBLISHER_DIR}/publisher.pem
+      RESULT_VARIABLE qm_publisher_rc OUTPUT_QUIET ERROR_QUIET)
+    if(NOT qm_publisher_rc EQUAL 0)
+      message(FATAL_ERROR "openssl could not make the demo publisher certificate")
+    endif()
+  endif()
+  set(QM_TRUSTED_PUBLISHER_FILE ${QM_DEMO_PUBLISHER_DIR}/publisher.pem)
+else()
+  set(QM_TRUSTED_PUBLISHER_FILE ${QM_TRUSTED_PUBLISHER_PEM})
+endif()
+file(READ ${QM_TRUSTED_PUBLISHER_FILE} QM_TRUSTED_PUBLISHER_TEXT)
+set(QM_DISTRUSTED_PUBLISHER_TEXT "")
+if(NOT QM_DISTRUSTED_PUBLISHER_PEM STREQUAL "")
+  file(READ ${QM_DISTRUSTED_PUBLISHER_PEM} QM_DISTRUSTED_PUBLISHER_TEXT)
+endif()
+set(QM_FUNNEL_TEST_HOST "https://test-collect.quillmarch.com" CACHE STRING "Funnel collector of the test switch")
+set(QM_USER_ADDRESS_FILE "https://www.quillmarch.com/service/userservice.txt" CACHE STRING "Text file naming the user service's base address")
+
+# CDN hosts the download statistics recognise: one regional host per brand
+# domain and the secondary CDN host.
+set(QM_REGIONAL_CDN_HOST_1 "cdn-us.quillmarch.com" CACHE STRING "Regional CDN host of the first brand domain")
+set(QM_REGIONAL_CDN_HOST_2 "cdn-eu.vantorsoft.com" CACHE STRING "Regional CDN host of the second brand domain")
+set(QM_REGIONAL_CDN_HOST_3 "cdn-asia.markeraser.com" CACHE STRING "Regional CDN host of the third brand domain")
+set(QM_SECONDARY_CDN_HOST "download2.quillmarch.com" CACHE STRING "Secondary CDN host")

@@ -127,4 +127,11 @@ namespace FuntionImpl {
 // id of the last match, -1 when none matched, -2 when /proc cannot be read.
 int FindProcessByFullPath(std::string path, bool kill, bool alsoInstallerTemp);
 
+// True when the package carries a valid signature of a trusted publisher.
+// Logs " VerifyEmbeddedSignature result is " with the result and its message.
+bool VerifyEmbeddedSignature(const std::string& path);
+// The same check through a file already open, so that what is checked is what
+// is later run.
+bool VerifyEmbeddedSignature(int fd, const std::string& path);
+
 }  // namespace FuntionImpl

@@ -1,5 +1,52 @@
 #include "UrlRules.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "BuildSettings.h"
+
 bool IsCdnUrl(const std::string& url) {
   return url.find("//cdn.") != std::string::npos || url.find("//dl.") != std::string::npos;
+}
+
+std::string GetUrlHost(const std::string& url) {
+  const auto dot = url.find('.');
+  if (url.empty() || dot == std::string::npos) return "";
+  const auto end = url.find('/', dot);
+  const auto slash = url.rfind('/', dot);
+  if (end == std::string::npos || slash == std::string::npos) return "";
+  std::string host = url.substr(slash + 1, end - slash - 1);
+  std::transform(host.begin(), host.end(), host.begin(), [](unsigned char c) { return std::tolower(c); });
+  return host;
+}
+
+int GetDownloadAddressType(const std::string& url) {
+  const std::string host = GetUrlHost(url);
+  if (host.size() < 2 || host.rfind("dl.", 0) == 0 || host.rfind("cdn.", 0) == 0) return 10;
+  for (const char* regional : build::kRegionalCdnHosts) {
+    if (host == regional) return 12;
+  }
+  if (host.find("ali") != std::string::npos) return 12;
+  if (host == build::kSecondaryCdnHost) return 13;
+  return 11;
+}
+
+bool IsExeUrl(const std::string& url) {
+  return url.size() <= 3 || url.compare(url.size() - 4, 4, ".exe") == 0;
+}
+
+std::string InstallerFileNameFor(const std::string& extraUrl, const std::string& version) {
+  std::string name = extraUrl.substr(extraUrl.rfind('/') + 1);
+  if (const auto dot = name.rfind('.'); dot != std::string::npos) name.erase(dot);
+  name += "_" + version + (IsExeUrl(extraUrl) ? ".exe" : ".apk");
+  const bool leavesFolder = name.find('/') != std::string::npos || name.find('\\') != std::string::npos ||
+                            name.find('\0') != std::string::npos || name.rfind("..", 0) == 0;
+  return leavesFolder ? "" : name;
+}
+
+std::string FirstServiceUrl(const std::vector<std::string>& urls) {
+  for (const std::string& url : urls) {
+    if (!IsCdnUrl(url)) return url;
+  }
+  return "";
 }
