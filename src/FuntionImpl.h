@@ -134,4 +134,12 @@ bool VerifyEmbeddedSignature(const std::string& path);
 // is later run.
 bool VerifyEmbeddedSignature(int fd, const std::string& path);
 
+// Starts the installed product (path in double quotes) in its own folder.
+// 0 on success; -1 after logging and reporting "StartWindowError" with the
+// error number ("2" for a missing file).
+int StartTargetMainExe(const std::string& quotedPath, int startFlag);
+
+// The product has no system service on Linux: nothing to stop, always 0.
+int StopProductService();
+
 }  // namespace FuntionImpl

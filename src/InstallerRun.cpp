@@ -1,0 +1,112 @@
+#include "InstallerRun.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/Paths.h"
+
+extern char** environ;
+
+SetupCommand BuildSetupCommand(const std::string& installDir, const std::string& languageCode,
+                               const std::string& logDir, const std::string& logFileName,
+                               const std::string& trackingValue) {
+  const std::string tracking = trackingValue.empty() ? "null" : trackingValue;
+  const std::string logPath = logDir + "/" + logFileName;
+  SetupCommand command;
+  command.commandLine = " /VERYSILENT /SP- /NORESTART /DIR=\"" + installDir + "/\" /LANG=" + languageCode +
+                        " /LOG=\"" + logPath + "\" /sptrack " + tracking;
+  command.arguments = {"/VERYSILENT", "/SP-", "/NORESTART", "/DIR=" + installDir + "/", "/LANG=" + languageCode,
+                       "/LOG=" + logPath, "/sptrack", tracking};
+  return command;
+}
+
+std::string InstallerLogFileName(const std::string& softwareName, const std::tm& local) {
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "%.4d%.2d%.2d%.2d%.2d%.2d", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  return softwareName + "_Setup_" + stamp + ".log";
+}
+
+std::string TrackingValueFor(const std::string& executablePath) {
+  const std::string name = executablePath.substr(executablePath.rfind('/') + 1);
+  return name.find('_') != std::string::npos ? name : "";
+}
+
+PrivatePackageCopy::~PrivatePackageCopy() {
+  if (fd_ >= 0) close(fd_);
+  std::error_code ec;
+  if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
+}
+
+bool PrivatePackageCopy::Make(const std::string& packagePath) {
+  std::string pattern = platform::RuntimeDir() + "/qm-package-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) return false;
+  folder_ = pattern;
+  path_ = folder_ + "/" + packagePath.substr(packagePath.rfind('/') + 1);
+  std::error_code ec;
+  std::filesystem::copy_file(packagePath, path_, ec);
+  if (ec) return false;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
+  fd_ = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  return fd_ >= 0;
+}
+
+namespace {
+
+pid_t Spawn(const std::string& program, const std::vector<std::string>& arguments) {
+  std::vector<std::string> args{program};
+  args.insert(args.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+}
+
+// Waits up to `unit` for the child to end; true when it has ended (and is reaped).
+bool WaitForEnd(pid_t pid, int pidfd, std::chrono::milliseconds unit) {
+  if (pidfd >= 0) {
+    pollfd p{pidfd, POLLIN, 0};
+    poll(&p, 1, static_cast<int>(unit.count()));
+  }
+  int status = 0;
+  if (waitpid(pid, &status, WNOHANG) == pid) return true;
+  if (pidfd < 0) {
+    usleep(static_cast<useconds_t>(unit.count()) * 1000);
+    return waitpid(pid, &status, WNOHANG) == pid;
+  }
+  return false;
+}
+
+}  // namespace
+
+SetupRunResult RunSetupProgram(const std::string& program, const SetupCommand& command, unsigned installTimeout,
+                               const std::function<void()>& onStarted, std::chrono::milliseconds waitUnit) {
+  SetupRunResult result;
+  result.pid = Spawn(program, command.arguments);
+  if (onStarted) onStarted();
+  if (result.pid < 0) return result;
+  const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, result.pid, 0));
+  for (unsigned j = 0;; ++j) {
+    if (WaitForEnd(result.pid, pidfd, waitUnit)) {
+      result.outcome = SetupWait::kFinished;
+      result.waits = j;
+      break;
+    }
+    if (j > installTimeout) {
+      result.outcome = SetupWait::kTimedOut;
+      result.waits = j;
+      break;
+    }
+  }
+  if (pidfd >= 0) close(pidfd);
+  return result;
+}
