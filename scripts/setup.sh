@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package that the build, the tests, the demo and the
 # benchmarks need (idempotent; run as root or with sudo available), then builds.
-# Usage: scripts/setup.sh [build-dir]
+# Usage: scripts/setup.sh [build-dir [extra cmake arguments...]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,7 +11,7 @@ PACKAGES=(
   libjsoncpp-dev libtinyxml2-dev libeasyloggingpp-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  fonts-noto-core fonts-dejavu-core
+  fonts-noto-core fonts-noto-cjk fonts-dejavu-core
   ca-certificates curl openssl
 )
 
@@ -28,5 +28,6 @@ if ((${#missing[@]})); then
 fi
 
 BUILD_DIR="${1:-build}"
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+shift || true
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
 cmake --build "$BUILD_DIR"

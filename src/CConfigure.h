@@ -28,6 +28,10 @@ class CConfigure {
   // Loads the embedded items. With markReady the record becomes ready, from
   // the file, and its service URLs become candidates. Returns 1.
   int loadFromLayout(const IConfigItemSource& window, bool markReady);
+  // Asks the configuration service (or its mirror) and stores the reply's
+  // <Downloader> element; 1 when one was stored, 0 otherwise and at once when
+  // a reply is already stored. sync only names the caller in log and timing.
+  int getDownloadInfoXml(bool sync, bool mirror);
   // Merges the stored <Downloader> reply into the record; false (status 1)
   // when there is none or it does not parse.
   bool parseDownloadInfoXml();

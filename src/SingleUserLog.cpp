@@ -4,10 +4,16 @@
 
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 
-#include "TestSettings.h"
+#include "BuildSettings.h"
+#include "ExportedFunctions.h"
+#include "FunnelDocument.h"
+#include "FuntionImpl.h"
+#include "Ga4Hit.h"
+#include "GalogFile.h"
 #include "Logger.h"
+#include "ReportHost.h"
+#include "TestSettings.h"
 #include "platform/Paths.h"
 
 namespace {
@@ -25,72 +31,208 @@ std::string LocalStamp17() {
   return text;
 }
 
-void MakeFolder(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::create_directories(path, ec);
-}
-
 }  // namespace
 
+UserLogSettings& CSingleUserLog::PendingSettings() {
+  static UserLogSettings settings;
+  return settings;
+}
+
+std::atomic<bool>& CSingleUserLog::InstanceMade() {
+  static std::atomic<bool> made{false};
+  return made;
+}
+
+bool CSingleUserLog::SetInstanceSettings(const UserLogSettings& settings) {
+  if (InstanceMade()) return false;
+  PendingSettings() = settings;
+  return true;
+}
+
 CSingleUserLog* CSingleUserLog::GetInstance() {
-  static CSingleUserLog instance;
+  static CSingleUserLog instance(PendingSettings());
   return &instance;
 }
 
-int CSingleUserLog::Record(UserLogItem item) {
-  if (IsAutoRun()) return -99;
-  std::lock_guard<std::mutex> lock(mutex_);
-  recorded_.push_back(std::move(item));
-  return 0;
+std::unique_ptr<CSingleUserLog> CSingleUserLog::CreateStandalone(const UserLogSettings& settings) {
+  return std::unique_ptr<CSingleUserLog>(new CSingleUserLog(settings));
+}
+
+CSingleUserLog::CSingleUserLog(const UserLogSettings& settings)
+    : settings_(settings), ga4Queue_("UserLogGA4Mutex"), funnelQueue_("UserLogFunnelMutex") {
+  InstanceMade() = true;
+  const std::string exe =
+      settings_.executablePath.empty() ? platform::ExecutablePath() : settings_.executablePath;
+  context_ = MachineTelemetryContext(exe);
+  disabled_ = settings_.disabled.value_or(IsAutoRun());
+  if (settings_.withWebLog) {
+    report::SetHost(ProgramReportHost());
+    webLog_ = CreateExportObj();
+  }
+  if (!disabled_) thread_ = std::thread(&CSingleUserLog::UserLogManagerThread, this);
+}
+
+CSingleUserLog::~CSingleUserLog() {
+  // A thread still sending at this point would outlive the object it uses:
+  // give up what is pending, end transfers in flight and join it.
+  exitRequested_ = true;
+  abandon_ = true;
+  if (webLog_ != nullptr) webLog_->CancelTransfers();
+  {
+    std::lock_guard<std::mutex> lock(threadMutex_);
+    wake_.notify_all();
+  }
+  if (thread_.joinable()) thread_.join();
+  DestroyExportObj(webLog_);
+  webLog_ = nullptr;
+}
+
+void CSingleUserLog::Record(const UserLogItem& item) {
+  if (!recording_.load(std::memory_order_relaxed)) return;
+  std::lock_guard<std::mutex> lock(recordMutex_);
+  recorded_.push_back(item);
+}
+
+std::vector<UserLogItem> CSingleUserLog::TakeRecordedEvents() {
+  recording_ = true;
+  std::lock_guard<std::mutex> lock(recordMutex_);
+  std::vector<UserLogItem> out;
+  out.swap(recorded_);
+  return out;
+}
+
+void CSingleUserLog::DeriveFlowErrorEvents(const std::string& category, const std::string& action,
+                                           const std::string& label, bool wait) {
+  if (category == "Other" && action == "FlowError") {
+    AddUserLog_funnelEx("ErrorReporting", "Error", "MainErrorType", label, wait);
+  }
+  if (action == "FlowError") {
+    if (!flowErrorStarted_.exchange(true)) {
+      AddUserLog_funnel("CoreFuncEvent", "FlowError", 0, "Download", "CoreFuncStart", "null", false);
+    }
+    const int step = flowErrorStep_.fetch_add(1);
+    AddUserLog_funnel("CoreFuncEvent", "FlowError", step, "Download", label, "null", false);
+  } else if (category == "CrashRate" && action == "Close" && flowErrorStarted_) {
+    AddUserLog_funnel("CoreFuncEvent", "FlowError", 0, "Download", "CoreFuncEnd", "null", true);
+  }
 }
 
 int CSingleUserLog::AddUserLog(const std::string& category, const std::string& action,
-                               const std::string& label, bool /*wait*/) {
-  return Record({category, action, label, "", 0});
+                               const std::string& label, bool wait) {
+  if (disabled_) return -99;
+  DeriveFlowErrorEvents(category, action, label, wait);
+  Record({category, action, label, "", 0});
+  if (!wait) {
+    ga4Queue_.TryPush({category, action, label, "", 0}, LockWait());
+    return 0;
+  }
+  if (webLog_ == nullptr) return -1;
+  int rc = 0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    rc = SendGa4Hit(category, action, label);
+    if (rc == 0) return 0;
+  }
+  QMLOG(" send ga4 fail, bWait = true, retry is max, retcode = " << rc << ", " << category << "###"
+                                                                  << action);
+  return rc;
+}
+
+int CSingleUserLog::SendGa4Hit(const std::string& category, const std::string& action,
+                               const std::string& label) {
+  if (disabled_) return -99;
+  if (webLog_ == nullptr) return -1;
+  return webLog_->PostGa4Hit(Ga4HitText(Context(), build::kGa4MeasurementId, category, action, label));
+}
+
+int CSingleUserLog::SendFunnel(const std::string& category, const std::string& action,
+                               const std::string& label, std::string document, bool wait) {
+  Record({category, action, label, document, 0});
+  if (!wait) {
+    funnelQueue_.TryPush({"", "", "", std::move(document), 0}, LockWait());
+    return 0;
+  }
+  if (webLog_ == nullptr) return -1;
+  int rc = 0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    rc = webLog_->SoftDataReport(document);
+    if (rc == 0) return 0;
+  }
+  QMLOG(" send funnel fail, bWait = true, retry is max, retcode = " << rc << ", " << category << "###"
+                                                                    << action);
+  return rc;
 }
 
 int CSingleUserLog::AddUserLog_funnel(const std::string& eventType, const std::string& coreFuncName,
                                       int funcStep, const std::string& category,
-                                      const std::string& action, const std::string& label,
-                                      bool /*wait*/) {
-  return Record({category, action, label,
-                 eventType + "/" + coreFuncName + "/" + std::to_string(funcStep), 0});
+                                      const std::string& action, const std::string& label, bool wait) {
+  if (disabled_) return -99;
+  RecordVersionOnce();
+  std::string document = CoreFuncDocument(Context(), WindowFacts(mainWindow_.load()), eventType,
+                                          coreFuncName, funcStep, category, action, label);
+  return SendFunnel(category, action, label, std::move(document), wait);
 }
 
 int CSingleUserLog::AddUserLog_funnelEx(const std::string& category, const std::string& action,
-                                        const std::map<std::string, std::string>& fields,
-                                        bool /*wait*/) {
-  std::string body;
-  for (const auto& [key, value] : fields) {
-    if (!key.empty()) body += key + "=" + value + ";";
-  }
-  return Record({category, action, "", body, 0});
+                                        const std::map<std::string, std::string>& fields, bool wait) {
+  if (disabled_) return -99;
+  RecordVersionOnce();
+  std::string document = FieldsDocument(Context(), WindowFacts(mainWindow_.load()), category, action, fields);
+  return SendFunnel(category, action, "", std::move(document), wait);
 }
 
 int CSingleUserLog::AddUserLog_funnelEx(const std::string& category, const std::string& action,
-                                        const std::string& key, const std::string& value,
-                                        bool wait) {
+                                        const std::string& key, const std::string& value, bool wait) {
   return AddUserLog_funnelEx(category, action, std::map<std::string, std::string>{{key, value}}, wait);
+}
+
+std::string CSingleUserLog::GalogPath() const {
+  const std::string dir = GetLogDir();
+  return dir.empty() ? std::string() : dir + "/galog.json";
+}
+
+void CSingleUserLog::RecordVersionOnce() {
+  if (!versionPending_.load() || !versionPending_.exchange(false)) return;
+  const std::string path = GalogPath();
+  if (path.empty()) return;  // no log folder yet: nowhere to keep it
+  std::lock_guard<std::mutex> lock(galogMutex_);
+  RecordVersion(path, Context().toolsVersion);
 }
 
 void CSingleUserLog::SetBaseInfo(int siteId, const std::string& productName,
                                  const std::string& downloadUrl, bool kitFlag, int mainPid) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  siteId_ = siteId;
-  productName_ = productName;
-  downloadUrl_ = downloadUrl;
-  kitFlag_ = kitFlag;
-  mainPid_ = mainPid;
+  {
+    std::lock_guard<std::mutex> lock(contextMutex_);
+    context_.siteId = siteId;
+    context_.productName = productName;
+    context_.downloadUrl = downloadUrl;
+    context_.kitFlag = kitFlag;
+    context_.mainPid = mainPid;
+  }
+  const std::string path = GalogPath();
+  bool isNew = true;
+  if (!path.empty()) {
+    std::lock_guard<std::mutex> lock(galogMutex_);
+    isNew = MarkRunDay(path, LocalToday());
+  }
+  std::lock_guard<std::mutex> lock(contextMutex_);
+  context_.isNew = isNew;
+}
+
+void CSingleUserLog::SetMainWindow(const ITelemetryWindow* window) { mainWindow_ = window; }
+
+TelemetryContext CSingleUserLog::Context() const {
+  std::lock_guard<std::mutex> lock(contextMutex_);
+  return context_;
 }
 
 int CSingleUserLog::InitLogPath(const std::string& stem) {
   const std::string stamp = LocalStamp17();
   const std::string logDir = platform::StateHome() + "/RARivadurize/logs/" + stem;
-  MakeFolder(logDir);
+  CreateDirectories(logDir);
   // Downloads go to the cache home: the user's own, movable data lives there.
   const std::string workDir = platform::CacheHome() + "/RARivadurize/" + stem;
-  MakeFolder(workDir);
-  std::lock_guard<std::mutex> lock(mutex_);
+  CreateDirectories(workDir);
+  std::lock_guard<std::mutex> lock(pathMutex_);
   startStamp_ = stamp;
   logDir_ = logDir;
   logFilePath_ = logDir + "/" + stem + "_" + stamp + ".log";
@@ -99,63 +241,37 @@ int CSingleUserLog::InitLogPath(const std::string& stem) {
 }
 
 std::string CSingleUserLog::GetLogFilePath() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(pathMutex_);
   return logFilePath_;
 }
 std::string CSingleUserLog::GetLogDir() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(pathMutex_);
   return logDir_;
 }
 std::string CSingleUserLog::GetWorkDir() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(pathMutex_);
   return workDir_;
 }
 std::string CSingleUserLog::GetStartStamp() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(pathMutex_);
   return startStamp_;
 }
 
 void CSingleUserLog::CacheContentLength(const std::string& key, std::uint64_t length) {
   if (key.empty() || length == 0) return;
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(cacheMutex_);
   contentLengthCache_[key] = length;
 }
 
 std::uint64_t CSingleUserLog::LookupContentLength(const std::string& key) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(cacheMutex_);
   const auto it = contentLengthCache_.find(key);
   return it == contentLengthCache_.end() ? 0 : it->second;
 }
 
-bool CSingleUserLog::WaitThreadForExit() {
-  QMLOG("CSingleUserLog WaitThreadForExit");
-  return true;
-}
-
-int CSingleUserLog::GetSiteId() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return siteId_;
-}
-std::string CSingleUserLog::GetProductName() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return productName_;
-}
-std::string CSingleUserLog::GetDownloadUrl() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return downloadUrl_;
-}
-bool CSingleUserLog::GetKitFlag() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return kitFlag_;
-}
-int CSingleUserLog::GetMainPid() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return mainPid_;
-}
-
-std::vector<UserLogItem> CSingleUserLog::TakeRecordedEvents() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  std::vector<UserLogItem> out;
-  out.swap(recorded_);
-  return out;
-}
+int CSingleUserLog::GetSiteId() const { return Context().siteId; }
+std::string CSingleUserLog::GetProductName() const { return Context().productName; }
+std::string CSingleUserLog::GetDownloadUrl() const { return Context().downloadUrl; }
+bool CSingleUserLog::GetKitFlag() const { return Context().kitFlag; }
+int CSingleUserLog::GetMainPid() const { return Context().mainPid; }
+bool CSingleUserLog::IsNew() const { return Context().isNew; }

@@ -4,13 +4,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QMessageBox>
-
 #include "Common/CrashHandler.h"
+#include "Common/MessageBoxWnd.h"
 #include "Common/StartupRules.h"
 #include "Common/install_ui_mainwnd.h"
 #include "EmbeddedConfig.h"
 #include "FuntionImpl.h"
+#include "Language.h"
 #include "Logger.h"
 #include "SingleUserLog.h"
 #include "TestSettings.h"
@@ -44,12 +44,7 @@ void EnsureConsole() {
 
 // Hands the embedded skin to the toolkit and reads the start-up items from it.
 StartupValues LoadEmbeddedStartupValues() {
-  const unsigned char* data = nullptr;
-  std::size_t size = 0;
-  if (!platform::FindEmbeddedResource(platform::kZipResourceType, platform::kSkinResourceId, &data, &size)) {
-    return {};
-  }
-  platform::SetResourceArchive(data, size);
+  if (!platform::UseEmbeddedSkinArchive()) return {};
   std::string xml;
   if (!platform::ReadResourceFile(kEmbeddedConfigName, xml)) return {};
   return ReadStartupValues(ParseEmbeddedConfigItems(xml));
@@ -89,8 +84,8 @@ bool TakeInstanceLock(const StartupValues& values) {
 
 void ShowNotSupportedMessage() {
   ui::EnsureApplication();
-  QMessageBox::critical(nullptr, kMainWindowTitle,
-                        QObject::tr("This product cannot be installed on a 32-bit system."));
+  MessageBoxWnd box(kMsgNotSupportSystem, GetLanguageByLocalSystem());
+  box.ShowModal(nullptr);
 }
 
 void ReleaseInstanceLock() {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/MemoryZip.h"
+
 extern "C" const unsigned char qm_skin_zip_begin[];
 extern "C" const unsigned char qm_skin_zip_end[];
 
@@ -31,6 +33,14 @@ bool FindEmbeddedResource(const char* type, int id, const unsigned char** data, 
     return true;
   }
   return false;
+}
+
+bool UseEmbeddedSkinArchive() {
+  const unsigned char* data = nullptr;
+  std::size_t size = 0;
+  if (!FindEmbeddedResource(kZipResourceType, kSkinResourceId, &data, &size)) return false;
+  SetResourceArchive(data, size);
+  return HasResourceArchive();
 }
 
 }  // namespace platform

@@ -12,4 +12,8 @@ inline constexpr int kSkinResourceId = 138;
 // has no such entry or the entry is empty.
 bool FindEmbeddedResource(const char* type, int id, const unsigned char** data, std::size_t* size);
 
+// Hands the embedded skin archive to the process as its resource archive.
+// False when the executable carries none.
+bool UseEmbeddedSkinArchive();
+
 }  // namespace platform

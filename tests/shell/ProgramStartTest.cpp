@@ -51,7 +51,7 @@ class ProgramStart : public ::testing::Test {
     const fs::path logs = dir_ / "state/RARivadurize/logs";
     if (!fs::exists(logs)) return files;
     for (const auto& entry : fs::recursive_directory_iterator(logs)) {
-      if (entry.is_regular_file()) files.push_back(entry.path().string());
+      if (entry.is_regular_file() && entry.path().extension() == ".log") files.push_back(entry.path().string());
     }
     return files;
   }

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# run-bench.sh QM_FETCH QM_MD5 [SIZE_MIB]
+#
+# Starts nginx on loopback serving a SIZE_MIB (default 256) file, then times
+# qm-fetch against curl (one connection) and aria2c (-x N -s N -k 4M, N = our
+# worker count), unthrottled and with limit_rate 4m per connection. Prints
+# wall time, CPU (user+sys) and peak RSS with ratios; then the CPU of a
+# stalled qm-fetch and checkMD5's throughput against openssl md5.
+# Needs nginx (nginx-light) and aria2c.
+set -euo pipefail
+QM_FETCH=$(realpath "$1")
+QM_MD5=$(realpath "$2")
+SIZE_MIB=${3:-256}
+for tool in nginx aria2c curl openssl /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
+done
+
+WORK=$(mktemp -d /tmp/qm-bench.XXXXXX)
+NGINX_PID=""
+STALL_PID=""
+cleanup() {
+  [ -n "$STALL_PID" ] && kill -KILL "$STALL_PID" 2>/dev/null || true
+  [ -n "$NGINX_PID" ] && kill "$NGINX_PID" 2>/dev/null && wait "$NGINX_PID" 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+PROCS=$(nproc)
+WORKERS=$(( PROCS * 8 / 5 ))
+[ "$WORKERS" -lt 4 ] && WORKERS=4
+PORT=$(( 20000 + RANDOM % 20000 ))
+
+mkdir -p "$WORK/www/fast" "$WORK/www/slow" "$WORK/www/stall" "$WORK/out"
+head -c "$(( SIZE_MIB * 1048576 ))" /dev/urandom > "$WORK/www/fast/package.bin"
+ln "$WORK/www/fast/package.bin" "$WORK/www/slow/package.bin"
+ln "$WORK/www/fast/package.bin" "$WORK/www/stall/package.bin"
+# nginx workers may run as another user (www-data when started as root).
+chmod 755 "$WORK" "$WORK/www" "$WORK/www/"*
+chmod 644 "$WORK/www/fast/package.bin"
+SOURCE_MD5=$(openssl md5 -r "$WORK/www/fast/package.bin" | cut -d' ' -f1)
+
+cat > "$WORK/nginx.conf" <<CONF
+daemon off;
+worker_processes 2;
+pid $WORK/nginx.pid;
+error_log $WORK/error.log warn;
+events { worker_connections 256; }
+http {
+  access_log off;
+  sendfile on;
+  client_body_temp_path $WORK/tmp-body;
+  proxy_temp_path $WORK/tmp-proxy;
+  fastcgi_temp_path $WORK/tmp-fcgi;
+  uwsgi_temp_path $WORK/tmp-uwsgi;
+  scgi_temp_path $WORK/tmp-scgi;
+  server {
+    listen 127.0.0.1:$PORT;
+    root $WORK/www;
+    location /slow/ { limit_rate 4m; }
+    location /stall/ { limit_rate 1; }
+  }
+}
+CONF
+nginx -c "$WORK/nginx.conf" -p "$WORK" &
+NGINX_PID=$!
+for _ in $(seq 100); do curl -sfI "http://127.0.0.1:$PORT/fast/package.bin" >/dev/null && break; sleep 0.1; done
+
+# measure NAME COMMAND...: one line "NAME wall cpu rss_kib md5ok", the run
+# with the median wall time of REPEAT runs, each started after a sync so
+# that writing back an earlier run's file does not land on the next one.
+REPEAT=${REPEAT:-3}
+measure() {
+  local name=$1; shift
+  : > "$WORK/runs.txt"
+  for _ in $(seq "$REPEAT"); do
+    rm -f "$WORK/out/"*
+    sync
+    /usr/bin/time -f "%e %U %S %M" -o "$WORK/time.txt" "$@" >/dev/null 2>"$WORK/err.txt" || {
+      echo "$name failed:" >&2; cat "$WORK/err.txt" >&2; }
+    local got
+    got=$(openssl md5 -r "$WORK/out/package.bin" 2>/dev/null | cut -d' ' -f1 || true)
+    read -r wall user sys rss < <(tail -1 "$WORK/time.txt")
+    printf "%s %s %s %s %s\n" "$name" "$wall" "$(echo "$user + $sys" | bc)" "$rss" \
+      "$([ "$got" = "$SOURCE_MD5" ] && echo ok || echo BAD)" >> "$WORK/runs.txt"
+  done
+  sort -k2,2n "$WORK/runs.txt" | sed -n "$(( (REPEAT + 1) / 2 ))p"
+}
+
+run_mode() {
+  local mode=$1 url="http://127.0.0.1:$PORT/$1/package.bin"
+  measure qm-fetch "$QM_FETCH" "$url" "$WORK/out/package.bin" --offline-ok
+  measure curl curl -s -o "$WORK/out/package.bin" "$url"
+  measure aria2c aria2c -q -x "$WORKERS" -s "$WORKERS" -k 4M --file-allocation=none \
+    --allow-overwrite=true --auto-file-renaming=false -d "$WORK/out" -o package.bin "$url"
+}
+
+report() {
+  local title=$1 file=$2
+  echo
+  echo "== $title ($SIZE_MIB MiB, $WORKERS connections for qm-fetch and aria2c)"
+  awk -v size="$SIZE_MIB" '
+    { name[NR]=$1; wall[$1]=$2; cpu[$1]=$3; rss[$1]=$4; ok[$1]=$5 }
+    END {
+      printf "%-9s %8s %9s %8s %10s %8s\n", "tool", "wall s", "MiB/s", "cpu s", "peak RSS", "md5";
+      for (i = 1; i <= NR; i++) { n = name[i];
+        printf "%-9s %8.2f %9.1f %8.2f %7.1f MiB %8s\n", n, wall[n], size / wall[n], cpu[n], rss[n] / 1024, ok[n] }
+      printf "qm-fetch/aria2c wall %.2f   qm-fetch/curl wall %.2f   qm-fetch/curl cpu %.2f\n",
+        wall["qm-fetch"] / wall["aria2c"], wall["qm-fetch"] / wall["curl"], cpu["qm-fetch"] / cpu["curl"]
+    }' "$file"
+}
+
+run_mode fast > "$WORK/fast.txt"
+report "unthrottled loopback" "$WORK/fast.txt"
+REPEAT=1 run_mode slow > "$WORK/slow.txt"
+report "limit_rate 4m per connection" "$WORK/slow.txt"
+awk -v n="$WORKERS" -v size="$SIZE_MIB" '$1 == "qm-fetch" { printf "qm-fetch throughput %.1f MiB/s = %.2f x (%d x 4 MiB/s)\n", size / $2, size / $2 / (4 * n), n }' "$WORK/slow.txt"
+
+# A stalled transfer: CPU over 10 seconds of a qm-fetch getting 1 byte/s.
+rm -f "$WORK/out/"*
+"$QM_FETCH" "http://127.0.0.1:$PORT/stall/package.bin" "$WORK/out/package.bin" --offline-ok --rounds 1 \
+  >/dev/null 2>&1 &
+STALL_PID=$!
+sleep 3
+TICKS=$(getconf CLK_TCK)
+before=$(awk '{ print $14 + $15 }' "/proc/$STALL_PID/stat")
+sleep 10
+after=$(awk '{ print $14 + $15 }' "/proc/$STALL_PID/stat")
+kill -KILL "$STALL_PID"; wait "$STALL_PID" 2>/dev/null || true; STALL_PID=""
+echo
+echo "== stalled transfer: $(echo "scale=2; ($after - $before) * 100 / ($TICKS * 10)" | bc) % of one core"
+
+# checkMD5 against openssl md5, file in the page cache.
+cat "$WORK/www/fast/package.bin" > /dev/null
+md5_time() { /usr/bin/time -f "%e" -o "$WORK/md5.txt" "$@" >/dev/null; tail -1 "$WORK/md5.txt"; }
+md5_time "$QM_MD5" "$WORK/www/fast/package.bin" >/dev/null
+QM=$(md5_time "$QM_MD5" "$WORK/www/fast/package.bin")
+md5_time openssl md5 "$WORK/www/fast/package.bin" >/dev/null
+OS=$(md5_time openssl md5 "$WORK/www/fast/package.bin")
+echo
+awk -v q="$QM" -v o="$OS" -v size="$SIZE_MIB" 'BEGIN {
+  printf "== MD5: checkMD5 %.0f MiB/s, openssl md5 %.0f MiB/s, ratio %.2f\n", size / q, size / o, o / q }'

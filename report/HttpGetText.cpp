@@ -1,0 +1,58 @@
+#include "HttpGetText.h"
+
+#include <curl/curl.h>
+
+namespace {
+
+size_t AppendBody(char* data, size_t size, size_t count, void* target) {
+  static_cast<std::string*>(target)->append(data, size * count);
+  return size * count;
+}
+
+int StopWhenCancelled(void* cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const std::atomic<bool>*>(cancel)->load() ? 1 : 0;
+}
+
+curl_slist* RequestHeaders() {
+  curl_slist* list = curl_slist_append(nullptr, "Accept: */*");
+  list = curl_slist_append(list, "Accept-Language: zh-cn");
+  list = curl_slist_append(list, "Pragma: no-cache");
+  return curl_slist_append(
+      list, "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; MyIE2; .NET CLR 1.1.4322)");
+}
+
+}  // namespace
+
+int HttpGetText(const std::string& url, std::string& text, const std::atomic<bool>* cancel) {
+  CURL* curl = curl_easy_init();
+  if (curl == nullptr) return -1;
+  curl_slist* headers = RequestHeaders();
+  std::string body;
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  // Sends "Accept-Encoding: gzip, deflate" and decodes what comes back.
+  curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 6000L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 6L);
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  // Always a fresh answer: nothing is taken from or left in a cache.
+  curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+  if (cancel != nullptr) {
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, StopWhenCancelled);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(cancel));
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  }
+  long status = 0;
+  const bool ok = curl_easy_perform(curl) == CURLE_OK &&
+                  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK &&
+                  status == 200;
+  curl_easy_cleanup(curl);
+  curl_slist_free_all(headers);
+  if (!ok) return -1;
+  text.append(body);
+  return 0;
+}

@@ -1,0 +1,10 @@
+#pragma once
+// Small GET for the user and geolocation services: the fixed browser-like
+// headers, the system's proxy configuration, 6 s to connect and at most 6 s
+// without receiving. 0 with the body in text when the status is 200, else -1.
+// Exactly the bytes received are appended to text.
+#include <atomic>
+#include <string>
+
+int HttpGetText(const std::string& url, std::string& text,
+                const std::atomic<bool>* cancel = nullptr);

@@ -1,0 +1,84 @@
+#pragma once
+// Turns one remote file into 4 MiB download tasks and keeps the list in the
+// task-info file beside the package, so that a later run resumes where an
+// earlier one stopped. Used by the driver thread only, once a run has started.
+#include <curl/curl.h>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CTask.h"
+#include "CTaskManager.h"
+#include "DownloadTimings.h"
+#include "EnumErrorCode.h"
+
+class CDownloadTaskManager : public CTaskManager {
+ public:
+  CDownloadTaskManager(const std::string& url, const std::string& localPath, const std::string& taskInfoPath,
+                       const DownloadTimings& timings = DownloadTimings{});
+  ~CDownloadTaskManager() override;
+
+  CTask* popPendingTask() override;
+  int pushPendingTask(CTask* task) override;
+  int pushDoneTask(CTask* task) override;
+
+  // Resumes from the task-info file when it is valid, else starts afresh.
+  EnumErrorCode loadDownloadTask(const std::string& tag, int logFlag);
+  // Learns the length (up to 10 tries) and creates the slices: Completed,
+  // GetLengthFailed or TooManyRedirects.
+  EnumErrorCode generateDownloadTask(const std::string& tag, int logFlag);
+  // Remote length by header probe, following Location itself; 0 on failure.
+  // The manager's URL becomes the final location.
+  std::int64_t getContentLength(CURLcode& code, std::string& cdnResult, int logFlag);
+  // True when every task read has status 1 (also when none was read).
+  bool loadTaskFromFile(int logFlag);
+  // 1 consistent, 2 remote length changed, 3 list inconsistent, 0 remote
+  // length unknown (probe failed; the saved state must be kept).
+  int verifyTaskInfo(int logFlag);
+  // Replaces the task-info file atomically; skipped when there are no tasks.
+  // Always 1.
+  int saveTaskInfo();
+  void addTask(std::unique_ptr<CTask> task);
+  // A failed task leaves the dispatched list and is pending again.
+  void requeueFailedTask(CTask* task);
+  void clearTasks();
+  bool isTaskInfoExist() const;
+
+  static std::string formatSizeUnits(std::int64_t bytes);
+  static std::string formatSizeText(std::int64_t bytes);
+
+  // Read by the driver thread.
+  const std::vector<std::unique_ptr<CTask>>& allTasks() const { return m_tasks; }
+  const std::vector<CTask*>& doneTasks() const { return m_done; }
+  bool hasPendingTasks() const { return !m_pending.empty(); }
+  std::size_t pendingCount() const { return m_pending.size(); }
+  int TasksCount() const { return m_tasksCount; }
+  std::int64_t ContentLength() const { return m_contentLength; }
+  std::int64_t DownloadTime() const { return m_downloadTime; }
+  void addDownloadTime(std::int64_t ms) { m_downloadTime += ms; }
+  const std::string& url() const { return m_url; }
+
+ private:
+  // The probe itself, without the content-length cache.
+  std::int64_t askContentLength(CURLcode& code, std::string& cdnResult, int logFlag);
+  // Up to 10 probes 100 ms apart; the outcome of each try in records.
+  std::int64_t probeLength(CURLcode& code, std::string& cdnResult, int logFlag,
+                           std::vector<std::string>* records);
+  std::string buildTaskInfoXml() const;
+  void discardSavedState();
+  void logCounts(const char* what) const;
+
+  std::vector<std::unique_ptr<CTask>> m_tasks;  // owner, slice order
+  int m_tasksCount = 0;
+  std::vector<CTask*> m_done;     // handed out, or complete at load
+  std::deque<CTask*> m_pending;
+  std::string m_taskInfoPath;
+  std::string m_url;
+  std::string m_localPath;
+  std::int64_t m_contentLength = 0;
+  std::int64_t m_downloadTime = 0;
+  DownloadTimings m_timings;
+};

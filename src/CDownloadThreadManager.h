@@ -1,0 +1,36 @@
+#pragma once
+// The worker pool of one download run: opens the package file, owns the
+// process-wide write lock "mutex_for_downloadthread" and creates the
+// download workers that share both.
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "CThreadManager.h"
+#include "DownloadTimings.h"
+
+class CDownloadThreadManager : public CThreadManager {
+ public:
+  explicit CDownloadThreadManager(const std::string& localPath,
+                                  const DownloadTimings& timings = DownloadTimings{});
+  ~CDownloadThreadManager() override;
+
+  // Opens the package ("rb+" when it exists, else "wb+"), ending processes that
+  // run from it when it is busy, and starts count workers. Returns the number
+  // of workers running, or -1 when the file cannot be opened.
+  int createThreads(int count) override;
+  bool isLocalFileExist() const;
+  // Joins the workers first, then closes the package file.
+  void closeLocalFile();
+
+ private:
+  // The open attempt's errno in error (0 on success).
+  std::FILE* openPackage(int& error) const;
+  std::FILE* openAfterKill(int& error) const;
+
+  std::shared_ptr<std::timed_mutex> m_sharedMutex;
+  std::FILE* m_file = nullptr;
+  std::string m_localPath;
+  DownloadTimings m_timings;
+};

@@ -1,0 +1,198 @@
+#include "CDownloader.h"
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "Logger.h"
+
+CDownloader::CDownloader(const std::string& url, const std::string& localPath, const std::string& taskInfoPath,
+                         int workerCount, const DownloadTimings& timings)
+    : m_url(url),
+      m_localPath(localPath),
+      m_taskInfoPath(taskInfoPath),
+      m_workerCount(workerCount),
+      m_timings(timings),
+      m_taskManager(url, localPath, taskInfoPath, timings),
+      m_threadManager(localPath, timings) {
+  m_info.tick = TickCountMs();
+  m_threadManager.setStepDoneEvent(&m_wake);
+  m_dispatcher = std::thread(&CDownloader::downloaderThread, this);
+}
+
+CDownloader::~CDownloader() {
+  if (m_dispatcher.joinable()) {
+    setStatus(kStop);
+    m_dispatcher.join();
+  }
+}
+
+void CDownloader::setStatus(int status) {
+  m_status = status;
+  m_wake.Set();
+  m_statusChanged.Set();
+}
+
+bool CDownloader::waitDispatcherEnded(std::int64_t timeoutMs) { return m_dispatcherEnded.Wait(timeoutMs); }
+
+void CDownloader::waitStatusChange(std::int64_t timeoutMs) { m_statusChanged.Wait(timeoutMs); }
+
+DownloadInfo CDownloader::info() const {
+  std::lock_guard<std::mutex> lock(m_infoLock);
+  return m_info;
+}
+
+EnumErrorCode CDownloader::downloadInit(const std::string& tag, int logFlag) {
+  const EnumErrorCode loaded = m_taskManager.loadDownloadTask(tag, logFlag);
+  if (loaded != Completed) {
+    QMLOG(" [Error]: " << "error to loadDownloadTask");
+    return loaded;
+  }
+  const int created = m_threadManager.createThreads(m_workerCount);
+  if (created == -1) return OpenFileFailed;
+  if (created == 0) {
+    QMLOG(" [Error]: " << " createThreads is empty");
+    return CreateThreadsFailed;
+  }
+  m_running = false;
+  return Completed;
+}
+
+int CDownloader::updateDownloadInfo() {
+  const std::int64_t now = TickCountMs();
+  std::int64_t downloaded = 0;
+  int failed = 0;
+  for (const auto& task : m_taskManager.allTasks()) {
+    downloaded += task->BytesDone();
+    failed += task->RequestTimes.load();
+  }
+  std::lock_guard<std::mutex> lock(m_infoLock);
+  if (now == m_info.tick) return 1;
+  const std::int64_t elapsedNow = now - m_info.tick;
+  m_taskManager.addDownloadTime(elapsedNow);
+  const std::int64_t speed = (downloaded - m_info.downloaded) * 1000 / elapsedNow;
+  m_info.speed = CDownloadTaskManager::formatSizeText(speed) + "/S";
+  const std::int64_t length = m_taskManager.ContentLength();
+  m_info.percent =
+      length > 0 ? static_cast<double>(static_cast<std::int64_t>(static_cast<double>(downloaded) / length * 10000)) / 100
+                 : 0.0;
+  m_info.elapsed = m_taskManager.DownloadTime();
+  if (m_info.elapsed > 0) {
+    m_info.averageSpeed = CDownloadTaskManager::formatSizeText(downloaded / m_info.elapsed * 1000) + "/S";
+  }
+  m_info.failedAttempts = failed;
+  m_info.downloaded = downloaded;
+  m_info.tick = now;
+  return 1;
+}
+
+std::string CDownloader::makeCdnReport() const {
+  std::string statuses;
+  std::string atStart;
+  for (const CTask* task : m_taskManager.doneTasks()) {
+    atStart = task->CdnResult;
+    if (!task->CdnStatus.empty()) statuses += task->CdnStatus + ";";
+  }
+  if (statuses.empty()) return "";
+  return "T(" + atStart + ");C(" + statuses + ")";
+}
+
+int CDownloader::releaseRun() {
+  if (m_dispatcher.joinable()) m_dispatcher.join();
+  m_threadManager.closeLocalFile();
+  m_taskManager.clearTasks();
+  m_status = kPause;
+  std::lock_guard<std::mutex> lock(m_infoLock);
+  m_info.tick = TickCountMs();
+  return 1;
+}
+
+bool CDownloader::everyDispatchedComplete() const {
+  for (const CTask* task : m_taskManager.doneTasks()) {
+    if (task->TaskStatus.load() != kTaskComplete) return false;
+  }
+  return true;
+}
+
+bool CDownloader::anyTaskIncomplete() const {
+  for (const auto& task : m_taskManager.allTasks()) {
+    if (task->TaskStatus.load() != kTaskComplete) return true;
+  }
+  return false;
+}
+
+// A failed task is taken up again in the same run after a pause that grows
+// with its failures, so a timed-out or cut range goes on from where it
+// stopped, and a task that keeps failing is counted against the supervisor's
+// limits instead of idling the run until the no-progress limit.
+void CDownloader::scheduleRetries() {
+  const std::int64_t now = TickCountMs();
+  std::vector<CTask*> due;
+  for (CTask* task : m_taskManager.doneTasks()) {
+    if (task->TaskStatus.load() != kTaskFailed) continue;
+    if (task->RetryDueMs == 0) {
+      task->RetryDueMs = now + m_timings.retryPauseMs * std::min(task->RequestTimes.load(), 8);
+    } else if (now >= task->RetryDueMs) {
+      task->RetryDueMs = 0;
+      due.push_back(task);
+    }
+  }
+  for (CTask* task : due) m_taskManager.requeueFailedTask(task);
+}
+
+void CDownloader::dispatchTurn() {
+  m_running = true;
+  m_threadManager.recycleIdleThreads();
+  updateDownloadInfo();
+  scheduleRetries();
+  while (m_taskManager.hasPendingTasks() && m_threadManager.hasIdleThreads()) {
+    m_threadManager.giveTaskToAThreadTodo(m_taskManager.popPendingTask());
+  }
+}
+
+void CDownloader::downloaderThread() {
+  int saveMark = 0;
+  for (;;) {
+    const int status = m_status.load();
+    if (status == kStop) {
+      if (!m_threadManager.hasBusyThreads()) break;
+      m_threadManager.recycleIdleThreads();
+      updateDownloadInfo();
+      m_wake.Wait(m_timings.dispatchPeriodMs);
+    } else if (status == kPause) {
+      m_wake.Wait();
+    } else if (status == kRun) {
+      if (info().percent / 10 > saveMark) {
+        ++saveMark;
+        m_taskManager.saveTaskInfo();
+      }
+      if (!m_taskManager.hasPendingTasks() && everyDispatchedComplete() && !m_threadManager.hasBusyThreads()) {
+        // No pause here: the stop branch itself waits for busy workers.
+        setStatus(kStop);
+        QMLOG(" Download will stop");
+        continue;
+      }
+      dispatchTurn();
+      m_wake.Wait(m_timings.dispatchPeriodMs);
+    }
+  }
+  finishRun();
+}
+
+void CDownloader::finishRun() {
+  // A task marked complete whose bytes are not all there (a saved list can say
+  // so) is retried by the next run instead of being trusted for ever.
+  for (const auto& task : m_taskManager.allTasks()) {
+    if (task->TaskStatus.load() == kTaskComplete && !task->IsRangeComplete()) task->TaskStatus = kTaskFailed;
+  }
+  if (anyTaskIncomplete()) {
+    QMLOG(" Stopping Download," << "Mission Failed");
+    m_taskManager.saveTaskInfo();
+  }
+  m_threadManager.stopThreads();
+  updateDownloadInfo();
+  QMLOG(" Stopping Download," << "Update DownloadInfo");
+  m_taskManager.saveTaskInfo();
+  QMLOG(" Download Stopped！");
+  m_dispatcherEnded.Set();
+}

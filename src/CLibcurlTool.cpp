@@ -1,0 +1,375 @@
+#include "CLibcurlTool.h"
+
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+#include <mutex>
+
+#include "BuildSettings.h"
+#include "CDownloadThread.h"
+#include "CTask.h"
+#include "Logger.h"
+
+namespace {
+
+constexpr const char* kUserAgentLine =
+    "User-Agent:Mozilla/5.0 (Windows NT 6.1; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/62.0.3202.75 Safari/537.36";
+
+std::mutex g_settingsLock;
+std::string g_caBundle;
+std::string g_uploadEndpoint = std::string(build::kLogUploadHost) + "/v1/productLogUpload";
+
+size_t AppendToString(char* data, size_t size, size_t count, void* target) {
+  static_cast<std::string*>(target)->append(data, size * count);
+  return size * count;
+}
+
+// Peer and host verification on every transfer, against the configured CA
+// bundle when there is one.
+CURLcode VerifyPeerAndHost(CURL* curl) {
+  const CURLcode code = curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  if (code != CURLE_OK) return code;
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  const std::string bundle = CLibcurlTool::CaBundle();
+  if (!bundle.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, bundle.c_str());
+  return CURLE_OK;
+}
+
+// pwrite of the whole block; returns what reached the file.
+std::size_t WriteAt(int fd, const char* data, std::size_t size, std::int64_t offset) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
+
+}  // namespace
+
+CLibcurlTool::CLibcurlTool(const DownloadTimings& timings) : m_curl(curl_easy_init()), m_timings(timings) {
+  m_rangeHeaders = curl_slist_append(nullptr, kUserAgentLine);
+}
+
+CLibcurlTool::~CLibcurlTool() {
+  if (m_curl != nullptr) curl_easy_cleanup(m_curl);
+  curl_slist_free_all(m_rangeHeaders);
+}
+
+void CLibcurlTool::SetCaBundle(const std::string& path) {
+  std::lock_guard<std::mutex> lock(g_settingsLock);
+  g_caBundle = path;
+}
+
+std::string CLibcurlTool::CaBundle() {
+  std::lock_guard<std::mutex> lock(g_settingsLock);
+  return g_caBundle;
+}
+
+CURLcode CLibcurlTool::setVerification() { return VerifyPeerAndHost(m_curl); }
+
+CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t start, std::int64_t end,
+                                           std::int64_t /*unused*/, CDownloadThread* thread) {
+  const std::string range = std::to_string(start) + "-" + std::to_string(end);
+  const CTask* task = thread->currentTask();
+  if (task->LogFlag != 0) {
+    QMLOG(" Request Range: (" << task->TaskId.load() << ", " << static_cast<std::int32_t>(end - start)
+                              << ") " << range);
+  }
+  if (m_curl == nullptr) {
+    QMLOG(" curl easy init fail !!!");
+    return CURLE_FAILED_INIT;
+  }
+  curl_easy_reset(m_curl);
+  curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, m_rangeHeaders);
+  curl_easy_setopt(m_curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(m_curl, CURLOPT_RANGE, range.c_str());
+  curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(m_curl, CURLOPT_MAXREDIRS, 5L);
+  curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CLibcurlTool::downloadFunc);
+  curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, thread);
+  curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, thread);
+  curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback);
+  curl_easy_setopt(m_curl, CURLOPT_TIMEOUT_MS, static_cast<long>(m_timings.rangeTimeoutMs));
+  curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timings.rangeConnectTimeoutMs));
+  CURLcode code = setVerification();
+  if (code == CURLE_OK) code = curl_easy_perform(m_curl);
+  if (code != CURLE_OK) figureError(code);
+  return code;
+}
+
+CURLcode CLibcurlTool::httpGetHeaders(const std::string& url, std::string& headers, long& statusCode) {
+  headers.clear();
+  if (m_curl == nullptr) {
+    QMLOG(" curl easy init fail !!!");
+    return CURLE_FAILED_INIT;
+  }
+  curl_easy_reset(m_curl);
+  curl_easy_setopt(m_curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
+  curl_easy_setopt(m_curl, CURLOPT_HEADER, 1L);
+  curl_easy_setopt(m_curl, CURLOPT_TIMEOUT_MS, static_cast<long>(m_timings.probeTimeoutMs));
+  curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(m_curl, CURLOPT_MAXREDIRS, 5L);
+  curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &AppendToString);
+  curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &headers);
+  CURLcode code = setVerification();
+  if (code == CURLE_OK) code = curl_easy_perform(m_curl);
+  statusCode = 0;
+  curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &statusCode);
+  if (code != CURLE_OK) figureError(code);
+  return code;
+}
+
+CURLcode CLibcurlTool::httpGet(const std::string& url, std::int64_t /*start*/, std::int64_t /*end*/,
+                               int /*flag*/, char* header, long& statusCode) {
+  std::string text;
+  const CURLcode code = httpGetHeaders(url, text, statusCode);
+  if (header != nullptr) {
+    const std::size_t n = std::min(text.size(), kHeaderBufferSize);
+    std::memcpy(header, text.data(), n);
+    if (n < kHeaderBufferSize) header[n] = '\0';
+  }
+  return code;
+}
+
+CURLcode CLibcurlTool::httpGet(const std::string& url, char* header, long& statusCode) {
+  return httpGet(url, 0, 0, 0, header, statusCode);
+}
+
+CURLcode CLibcurlTool::httpGet(const std::string& url, std::string& body, bool /*flag*/) {
+  body.clear();
+  if (m_curl == nullptr) {
+    QMLOG(" curl easy init fail !!!");
+    return CURLE_FAILED_INIT;
+  }
+  curl_easy_reset(m_curl);
+  curl_easy_setopt(m_curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(m_curl, CURLOPT_NOBODY, 0L);
+  curl_easy_setopt(m_curl, CURLOPT_HEADER, 0L);
+  curl_easy_setopt(m_curl, CURLOPT_TIMEOUT, 5L);
+  curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(m_curl, CURLOPT_MAXREDIRS, 5L);
+  curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &AppendToString);
+  curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &body);
+  CURLcode code = setVerification();
+  if (code == CURLE_OK) code = curl_easy_perform(m_curl);
+  return code;
+}
+
+int CLibcurlTool::HttpPost(const std::string& url, const std::string& body, std::string& response,
+                           const std::string& /*extra*/) {
+  CURL* curl = curl_easy_init();
+  if (curl == nullptr) {
+    QMLOG(" curl easy init fail !!!");
+    return CURLE_FAILED_INIT;
+  }
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_POST, 1L);
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+  curl_easy_setopt(curl, CURLOPT_READFUNCTION, nullptr);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &AppendToString);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  CURLcode code = VerifyPeerAndHost(curl);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 8L);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
+  if (code == CURLE_OK) code = curl_easy_perform(curl);
+  curl_easy_cleanup(curl);
+  return code;
+}
+
+int CLibcurlTool::figureError(CURLcode code) {
+  static const struct {
+    CURLcode code;
+    const char* message;
+  } kMessages[] = {
+      {CURLE_UNSUPPORTED_PROTOCOL, " ProtoControl Unsupport!"},
+      {CURLE_FAILED_INIT, " Init Failed!"},
+      {CURLE_URL_MALFORMAT, " Curl RemotePath Error"},
+      {CURLE_NOT_BUILT_IN, " libcurl InitFailed，Please Try again!"},
+      {CURLE_COULDNT_RESOLVE_PROXY, " Cannt resovlve proxy!"},
+      {CURLE_COULDNT_RESOLVE_HOST, " cannt resovlve server!"},
+      {CURLE_COULDNT_CONNECT, " Curl Connect Server Error"},
+      {CURLE_WEIRD_SERVER_REPLY, " FTP服务器非法回复"},
+      {CURLE_REMOTE_ACCESS_DENIED, " Acess Denied!"},
+      {CURLE_FTP_ACCEPT_FAILED, " FTP连接失败"},
+      {CURLE_FTP_WEIRD_PASS_REPLY, " FTP服务器未知回复"},
+      {CURLE_FTP_ACCEPT_TIMEOUT, " FTP连接超时"},
+      {CURLE_FTP_WEIRD_PASV_REPLY, " Curl unknow error!"},
+      {CURLE_FTP_WEIRD_227_FORMAT, " Curl unknow error!"},
+      {CURLE_FTP_CANT_GET_HOST, " 内部故障"},
+      {CURLE_HTTP2, " HTTP2错误"},
+      {CURLE_FTP_COULDNT_SET_TYPE, " FTP获取传输类型失败"},
+      {CURLE_PARTIAL_FILE, " 服务器返回文件大小非法"},
+      {CURLE_HTTP_RETURNED_ERROR, " HTTP请求错误"},
+      {CURLE_WRITE_ERROR, " 接收数据错误"},
+      {CURLE_UPLOAD_FAILED, " 上传数据错误"},
+      {CURLE_READ_ERROR, " 本地文件读取错误"},
+      {CURLE_OUT_OF_MEMORY, " 内存不足"},
+      {CURLE_OPERATION_TIMEDOUT, " Curl Time out"},
+      {CURLE_FTP_PORT_FAILED, " FTP端口失败"},
+      {CURLE_RANGE_ERROR, " 请求的数据范围错误"},
+  };
+  for (const auto& entry : kMessages) {
+    if (entry.code == code) {
+      QMLOG(entry.message);
+      return 1;
+    }
+  }
+  QMLOG(" Curl Else Error: " << static_cast<int>(code));
+  return 1;
+}
+
+size_t CLibcurlTool::HeaderCallback(char* buffer, size_t size, size_t count, void* userdata) {
+  const size_t n = size * count;
+  auto* thread = static_cast<CDownloadThread*>(userdata);
+  if (buffer == nullptr) return n;
+  const std::string_view line(buffer, n);
+  RangeReplyOnLine(thread->transfer().reply, line);
+  CTask* task = thread->currentTask();
+  if (task->ContentLength == 0) return n;
+  if (UpdateCdnStatus(task->CdnStatus, task->CdnResult, line)) return n;
+  switch (CheckRangeTotal(line, task->ContentLength)) {
+    case RangeTotalCheck::Differs:
+      QMLOG(" HeaderCallback error1: " << task->ContentLength << " != " << line);
+      return 0;
+    case RangeTotalCheck::NoTotal:
+      QMLOG(" HeaderCallback error2: " << line);
+      return 0;
+    default:
+      return n;
+  }
+}
+
+size_t CLibcurlTool::downloadFunc(char* buffer, size_t size, size_t count, void* userdata) {
+  const size_t received = size * count;
+  auto* thread = static_cast<CDownloadThread*>(userdata);
+  CTask* task = thread->currentTask();
+  RangeTransfer& transfer = thread->transfer();
+  // An error page, or a reply that is not the asked-for range, never reaches
+  // the package.
+  if (!RangeReplyAcceptable(transfer.reply, transfer.requestStart)) {
+    if (!transfer.refusalLogged) {
+      transfer.refusalLogged = true;
+      QMLOG(" Range refused: " << task->TaskId.load() << ", status " << transfer.reply.status
+                               << ", reply start " << transfer.reply.range.first << ", asked "
+                               << transfer.requestStart);
+    }
+    return 0;
+  }
+  const std::int64_t room = SliceLastByte(task->EndPos, task->ContentLength) - transfer.writePos + 1;
+  const size_t wanted = room <= 0 ? 0 : static_cast<size_t>(std::min<std::int64_t>(room, received));
+  size_t written = 0;
+  {
+    std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
+    written = WriteAt(fileno(thread->packageFile()), buffer, wanted, transfer.writePos);
+    transfer.writePos += static_cast<std::int64_t>(written);
+    task->DownloadedPos = PublishedPosition(task->EndPos, task->ContentLength, transfer.writePos);
+  }
+  if (written == wanted && wanted < received) transfer.rangeFilled = true;
+  if (written != received) {
+    QMLOG(" Thread: " << task->TaskId.load() << " Write Error. Task id：" << task->TaskId.load()
+                      << " Download to:" << task->DownloadedPos.load() << " Receive:" << received
+                      << " Write:" << written << " Task EndPos:" << task->EndPos);
+  }
+  return written;
+}
+
+std::string ResolveLocation(const std::string& base, const std::string& location) {
+  CURLU* url = curl_url();
+  if (url == nullptr) return location;
+  std::string resolved = location;
+  if (curl_url_set(url, CURLUPART_URL, base.c_str(), 0) == CURLUE_OK &&
+      curl_url_set(url, CURLUPART_URL, location.c_str(), 0) == CURLUE_OK) {
+    char* text = nullptr;
+    if (curl_url_get(url, CURLUPART_URL, &text, 0) == CURLUE_OK && text != nullptr) resolved = text;
+    curl_free(text);
+  }
+  curl_url_cleanup(url);
+  return resolved;
+}
+
+void SetLogUploadEndpoint(const std::string& url) {
+  std::lock_guard<std::mutex> lock(g_settingsLock);
+  g_uploadEndpoint = url;
+}
+
+std::string LogUploadEndpoint() {
+  std::lock_guard<std::mutex> lock(g_settingsLock);
+  return g_uploadEndpoint;
+}
+
+std::string MakeUploadFileName(const std::string& path) {
+  const std::size_t dot = path.rfind('.');
+  const std::string extension = dot == std::string::npos ? ".tmp" : path.substr(dot);
+  timeval now{};
+  gettimeofday(&now, nullptr);
+  std::tm local{};
+  localtime_r(&now.tv_sec, &local);
+  char name[64];
+  std::snprintf(name, sizeof name, "NoName_%.4d%.2d%.2d%.2d%.2d%.2d%.3d", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                static_cast<int>(now.tv_usec / 1000));
+  return name + extension;
+}
+
+int UploadLogFile(std::string path, std::string fileName, std::string productId, std::string version,
+                  std::string catalogue) {
+  if (path.size() < 5) return -1;
+  CURL* curl = curl_easy_init();
+  if (curl == nullptr) {
+    std::cerr << "Failed to initialize cURL" << std::endl;
+    return -2;
+  }
+  if (fileName.empty()) fileName = MakeUploadFileName(path);
+  curl_mime* form = curl_mime_init(curl);
+  curl_mimepart* part = curl_mime_addpart(form);
+  curl_mime_name(part, "file");
+  curl_mime_filedata(part, path.c_str());
+  curl_mime_filename(part, fileName.c_str());
+  part = curl_mime_addpart(form);
+  curl_mime_name(part, "product_id");
+  curl_mime_data(part, productId.c_str(), CURL_ZERO_TERMINATED);
+  part = curl_mime_addpart(form);
+  curl_mime_name(part, "version");
+  curl_mime_data(part, version.c_str(), CURL_ZERO_TERMINATED);
+  if (!catalogue.empty()) {
+    part = curl_mime_addpart(form);
+    curl_mime_name(part, "catalogue");
+    curl_mime_data(part, catalogue.c_str(), CURL_ZERO_TERMINATED);
+  }
+  curl_slist* headers = curl_slist_append(nullptr, "content-type:multipart/form-data");
+  headers = curl_slist_append(headers, "Accept:*/*");
+  std::string response;
+  const std::string endpoint = LogUploadEndpoint();
+  curl_easy_setopt(curl, CURLOPT_MIMEPOST, form);
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(curl, CURLOPT_URL, endpoint.c_str());
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &AppendToString);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 1L);
+  CURLcode code = VerifyPeerAndHost(curl);
+  if (code == CURLE_OK) code = curl_easy_perform(curl);
+  long status = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  std::cout << "Response from server:\n" << response << std::endl;
+  curl_easy_cleanup(curl);
+  curl_mime_free(form);
+  curl_slist_free_all(headers);
+  return code == CURLE_OK && status == 200 ? 0 : -3;
+}

@@ -1,0 +1,91 @@
+#pragma once
+// The download engine's HTTP client: one libcurl easy handle, five blocking
+// operations. Every result is a libcurl code (or the integers stated); nothing
+// throws. One object belongs to one thread at a time.
+#include <curl/curl.h>
+
+#include <cstdint>
+#include <string>
+
+#include "DownloadTimings.h"
+#include "HttpHeaderText.h"
+
+class CDownloadThread;
+
+// State of the ranged GET in progress on a worker: what was asked for, where
+// the next received byte goes, and what the current response said.
+struct RangeTransfer {
+  std::int64_t requestStart = 0;
+  std::int64_t writePos = 0;
+  RangeReply reply;
+  bool rangeFilled = false;   // every byte of the slice written; the server sent more
+  bool refusalLogged = false;
+};
+
+class CLibcurlTool {
+ public:
+  explicit CLibcurlTool(const DownloadTimings& timings = DownloadTimings{});
+  ~CLibcurlTool();
+  CLibcurlTool(const CLibcurlTool&) = delete;
+  CLibcurlTool& operator=(const CLibcurlTool&) = delete;
+
+  // Ranged GET of bytes start..end (inclusive) of url into the worker's
+  // package file at their own offsets, advancing its task's DownloadedPos.
+  // The fourth argument is unused.
+  CURLcode httpDownloadContent(const std::string& url, std::int64_t start, std::int64_t end,
+                               std::int64_t unused, CDownloadThread* thread);
+
+  // Header probe: header (caller buffer of kHeaderBufferSize bytes) receives
+  // the raw headers of every hop, first hop first, at most that many bytes
+  // and not terminated when full; statusCode receives the last status.
+  static constexpr std::size_t kHeaderBufferSize = 2000;
+  CURLcode httpGet(const std::string& url, std::int64_t start, std::int64_t end, int flag, char* header,
+                   long& statusCode);
+  CURLcode httpGet(const std::string& url, char* header, long& statusCode);
+  // The same probe, whole header text (no 2000-byte cut).
+  CURLcode httpGetHeaders(const std::string& url, std::string& headers, long& statusCode);
+
+  // Small GET: body receives the response body. flag is unused.
+  CURLcode httpGet(const std::string& url, std::string& body, bool flag);
+
+  // POST of body with libcurl's default form content type; response receives
+  // the reply body. Returns the libcurl code.
+  static int HttpPost(const std::string& url, const std::string& body, std::string& response,
+                      const std::string& extra);
+
+  // Logs the message of a failed code; always 1.
+  static int figureError(CURLcode code);
+
+  // libcurl callbacks of the ranged GET; userdata is the CDownloadThread.
+  static size_t HeaderCallback(char* buffer, size_t size, size_t count, void* thread);
+  static size_t downloadFunc(char* buffer, size_t size, size_t count, void* thread);
+
+  // CA bundle every transfer verifies against; empty (default) means the
+  // system store. Tests point it at a CA they made.
+  static void SetCaBundle(const std::string& path);
+  static std::string CaBundle();
+
+ private:
+  CURLcode setVerification();
+  CURL* m_curl = nullptr;
+  curl_slist* m_rangeHeaders = nullptr;
+  DownloadTimings m_timings;
+};
+
+// Multipart upload of the file at path to the log-upload endpoint. 0 on
+// success, -1 for a path under 5 characters, -2 without a transfer handle, -3
+// when the transfer fails or the status is not 200.
+int UploadLogFile(std::string path, std::string fileName, std::string productId, std::string version,
+                  std::string catalogue);
+
+// Name sent for a file without one: "NoName_" + 17-digit local time + the
+// path's extension (".tmp" when it has none).
+std::string MakeUploadFileName(const std::string& path);
+
+// Endpoint of UploadLogFile; tests point it at a loopback server.
+void SetLogUploadEndpoint(const std::string& url);
+std::string LogUploadEndpoint();
+
+// Resolves a Location value (absolute or relative) against the URL that sent
+// it; the value itself when it cannot be resolved.
+std::string ResolveLocation(const std::string& base, const std::string& location);

@@ -1,0 +1,30 @@
+#pragma once
+// Every time limit of the download engine in one place. The defaults are the
+// program's; tests inject short limits and a fake network check so that
+// supervision paths run in seconds.
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+struct DownloadTimings {
+  std::int64_t noProgressMs = 60000;        // supervisor: downloaded bytes unchanged this long ends the run
+  std::int64_t rangeTimeoutMs = 20000;      // whole-transfer limit of one ranged GET (pacing rule)
+  std::int64_t rangeConnectTimeoutMs = 3000;
+  std::int64_t probeTimeoutMs = 30000;      // header probe of the remote length
+  std::int64_t probeRetryPauseMs = 100;     // between length probe tries
+  std::int64_t dispatcherWaitMs = 180000;   // supervisor's wait for the dispatch thread to end
+  std::int64_t workerWaitMs = 30000;        // wait for each worker thread to end
+  std::int64_t networkLostPauseMs = 1100;   // pause before reporting a lost network
+  std::int64_t watchPeriodMs = 100;         // supervisor turn when nothing changes
+  std::int64_t dispatchPeriodMs = 50;       // dispatch turn when no worker finishes
+  std::int64_t retryPauseMs = 1000;         // a failed task is retried after this x its failures (at most 8x)
+  std::function<bool()> networkAlive;       // empty: the machine's own check
+  int workerCount = 0;                      // 0: the processor rule
+};
+
+// Milliseconds of a monotonic clock; 64 bits, so it never wraps.
+inline std::int64_t TickCountMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}

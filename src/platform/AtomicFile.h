@@ -1,0 +1,12 @@
+#pragma once
+// Replaces a file so that readers (and a crash at any moment) see either the
+// old content or the new one, never a mixture: write a temporary file in the
+// same folder, flush it to disk, rename it over the target.
+#include <string>
+
+namespace platform {
+
+// False when any step fails; the target is then left as it was.
+bool ReplaceFileContent(const std::string& path, const std::string& content);
+
+}  // namespace platform

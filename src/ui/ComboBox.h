@@ -1,0 +1,26 @@
+#pragma once
+// The combo box: a list of items, some of which may be hidden. A selection by
+// the user sends "itemselect" with the item's index.
+#include <QComboBox>
+
+#include "ui/SkinStyle.h"
+
+namespace ui {
+
+class ComboBox : public QComboBox {
+  Q_OBJECT
+ public:
+  ComboBox(SkinStylePtr style, QWidget* parent);
+
+  // Selects index; notify sends "itemselect" as a user's choice would.
+  bool SelectItem(int index, bool notify = false);
+  int GetCurSel() const { return currentIndex(); }
+  void SetItemVisible(int index, bool visible);
+  bool IsItemVisible(int index) const;
+  void SetFontId(int id);
+
+ private:
+  SkinStylePtr style_;
+};
+
+}  // namespace ui

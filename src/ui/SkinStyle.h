@@ -1,0 +1,22 @@
+#pragma once
+// What a window's skin declares for all its controls: the font list and the
+// link colours. Shared by the controls of one window.
+#include <QColor>
+#include <memory>
+
+#include "ui/FontList.h"
+
+namespace ui {
+
+struct SkinStyle {
+  FontList fonts;
+  QColor linkColor = QColor(0x28, 0xbf, 0x74);
+  QColor linkHoverColor = QColor(0xe1, 0x84, 0x07);
+};
+
+using SkinStylePtr = std::shared_ptr<const SkinStyle>;
+
+// "#rrggbb", "#aarrggbb" or "0xaarrggbb"; invalid text gives an invalid colour.
+QColor ParseColor(const QString& text);
+
+}  // namespace ui

@@ -1,0 +1,96 @@
+#pragma once
+// Base of the skinned windows: a frameless top-level window built from an XML
+// layout of the skin archive. Subclasses name their class and skin file and
+// react through InitWindow, OnClick, Notify, HandleCustomMessage and OnTimer.
+//
+// Threads: everything runs on the thread that created the window, except
+// PostMessage, which any thread may call.
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <map>
+
+#include "ui/Notify.h"
+#include "ui/WindowSkin.h"
+
+class QEventLoop;
+class QTimer;
+
+namespace ui {
+
+class WindowImplBase : public QWidget {
+  Q_OBJECT
+ public:
+  WindowImplBase();
+  ~WindowImplBase() override;
+
+  virtual QString GetWindowClassName() const = 0;
+  virtual QString GetSkinFile() const = 0;
+  virtual QString GetSkinFolder() const { return {}; }
+
+  // Builds the controls from the skin, takes the skin's size (else width by
+  // height), then calls InitWindow. False when the skin cannot be loaded.
+  bool Create(QWidget* owner, const QString& title, int width, int height);
+  // Centres over the owner (kept inside its screen's work area), else on the
+  // work area of the primary screen.
+  void CenterWindow();
+  // Shows the window and runs a nested loop until it closes, with the owner
+  // disabled meanwhile; returns the result given to Close (0 otherwise).
+  int ShowModal();
+  void Close(int result = 0);
+  void ResizeClient(int width, int height);
+  void Minimize() { showMinimized(); }
+
+  QWidget* FindControl(const QString& name) const;
+  template <typename T>
+  T* FindControl(const QString& name) const { return qobject_cast<T*>(FindControl(name)); }
+
+  // Window timers by id: setting an id again restarts it.
+  void SetTimer(int id, int intervalMs);
+  void KillTimer(int id);
+  bool HasTimer(int id) const { return timers_.count(id) != 0; }
+
+  // Queues a custom message for the window's thread; false when window is
+  // null or already destroyed. Safe from any thread.
+  static bool PostMessage(WindowImplBase* window, int msg, std::intptr_t wParam = 0, std::intptr_t lParam = 0);
+
+  const WindowSkin& Skin() const { return skin_; }
+  QWidget* Owner() const { return owner_; }
+  QWidget* Root() const { return root_; }
+
+  // Dispatches "click" to OnClick, "itemselect" to OnItemSelect and
+  // "selectchanged" to OnSelectChanged.
+  virtual void Notify(const TNotifyUI& msg);
+
+ protected:
+  virtual void InitWindow() {}
+  virtual void OnClick(const TNotifyUI&) {}
+  virtual void OnItemSelect(const TNotifyUI&) {}
+  virtual void OnSelectChanged(const TNotifyUI&) {}
+  // Custom messages; set handled when the message was the window's.
+  virtual long HandleCustomMessage(int msg, std::intptr_t wParam, std::intptr_t lParam, bool& handled);
+  virtual void OnTimer(int id) { (void)id; }
+  // The window is closing (by Close, its close button or the system).
+  virtual void OnClose() {}
+
+  bool event(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  bool InCaption(const QPoint& pos) const;
+
+  WindowSkin skin_;
+  QWidget* owner_ = nullptr;
+  QWidget* root_ = nullptr;
+  std::map<int, QTimer*> timers_;
+  QEventLoop* modalLoop_ = nullptr;
+  int result_ = 0;
+  bool dragging_ = false;
+  QPoint dragOffset_;
+};
+
+}  // namespace ui

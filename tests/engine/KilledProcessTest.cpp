@@ -1,0 +1,54 @@
+// The download as its own process, killed mid-download and started again.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "DownLoadImpl.h"
+#include "EngineFixture.h"
+#include "support/Subprocess.h"
+#include "support/TestHttpServer.h"
+
+namespace {
+
+class KilledProcessTest : public EngineTest {};
+
+TEST_F(KilledProcessTest, SigkillMidDownloadThenRestartFinishesWithTheRightMd5) {
+  TestHttpServer server;
+  const std::string path = UniquePath("setup.exe");
+  const std::int64_t length = 20 * 1048576 + 555;
+  ServeOptions slow;
+  slow.bytesPerSecond = 1 << 20;
+  server.ServeGenerated(path, length, slow);
+  const std::string package = dir_ / "setup.exe";
+  const std::vector<std::string> argv = {QM_FETCH_EXE, server.Url(path), package, "--rounds", "1", "--offline-ok"};
+
+  Subprocess first = Subprocess::Start(argv, {}, dir_ / "first.out");
+  ASSERT_GT(first.pid, 0);
+  // Kill once the task-info file has been saved with bytes downloaded.
+  std::error_code ec;
+  for (int i = 0; i < 3000 && std::filesystem::file_size(package + ".xml", ec) == 0; ++i) usleep(10000);
+  usleep(300000);
+  first.Kill(SIGKILL);
+  EXPECT_EQ(first.Wait(10000), 128 + SIGKILL);
+  ASSERT_TRUE(std::filesystem::exists(package + ".xml"));
+  const auto partial = std::filesystem::file_size(package);
+  EXPECT_GT(partial, 0u);
+
+  server.SetOptions(path, {});
+  Subprocess second = Subprocess::Start(argv, {}, dir_ / "second.out");
+  EXPECT_EQ(second.Wait(120000), 0) << ReadFile(dir_ / "second.out");
+  EXPECT_NE(ReadFile(dir_ / "second.out").find("result 1"), std::string::npos);
+  EXPECT_EQ(CDownLoadImpl::FileMd5(package), GeneratedMd5(length));
+  // The restart resumed: some slice was asked from past its start.
+  bool resumed = false;
+  for (const auto& range : server.RangesAsked(path)) {
+    const auto from = std::stoll(range.substr(6));
+    resumed = resumed || from % 4194304 != 0;
+  }
+  EXPECT_TRUE(resumed);
+}
+
+}  // namespace

@@ -1,0 +1,247 @@
+// The install worker end to end against loopback servers, with a recording
+// window and the real signed demo setup programs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "DownLoadImpl.h"
+#include "FlowErrors.h"
+#include "FuntionImpl.h"
+#include "InstallThreadFunc.h"
+#include "SingleUserLog.h"
+#include "platform/RegistryStore.h"
+#include "support/LogCapture.h"
+#include "support/RecordingInstallWindow.h"
+#include "support/StandInServer.h"
+#include "support/TempDir.h"
+#include "support/TestHttpServer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kPackagePath = "/downloads/extra/markeraser_setup.exe";
+
+std::string DemoPackage(const std::string& name) {
+  return TempDir::ReadAbsolute(std::string(QM_DEMO_PACKAGES_DIR) + "/" + name);
+}
+
+std::string EmbeddedXml(const std::string& extraUrl) {
+  return "<VerticalLayout><VerticalLayout name=\"Product_config\">"
+         "<Label name=\"Extra_download_url\" text=\"" + extraUrl + "\"/>"
+         "<Label name=\"Software_version\" text=\"1.0.0.0\"/>"
+         "<Label name=\"product_url_english\" text=\"\"/>"
+         "</VerticalLayout></VerticalLayout>";
+}
+
+class InstallWorker : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
+    platform::SetRegistryRootForTesting(dir_ / "registry");
+    CSingleUserLog::GetInstance()->InitLogPath("markeraser_setup");
+    CSingleUserLog::GetInstance()->TakeRecordedEvents();
+    options_.timings.noProgressMs = 3000;
+    options_.timings.rangeTimeoutMs = 3000;
+    options_.timings.probeTimeoutMs = 3000;
+    options_.timings.networkAlive = [] { return true; };
+    options_.setupWaitUnit = std::chrono::milliseconds(100);
+    options_.autoRunExitPauseMs = 0;
+  }
+  void TearDown() override { platform::SetRegistryRootForTesting(""); }
+
+  // A window whose configuration came from the service and points at url.
+  std::unique_ptr<RecordingInstallWindow> Window(const std::string& url, const std::string& md5) {
+    auto window = std::make_unique<RecordingInstallWindow>(EmbeddedXml(url));
+    CConfigure& c = window->config;
+    c.status = CConfigure::kReady;
+    c.source = CConfigure::kFromService;
+    c.Software_name = "Vantor Mark Eraser";
+    c.Software_version = "1.0.0.0";
+    c.Extra_download_url = url;
+    c.candidateUrls = {url};
+    c.Md5 = md5;
+    c.InstallTimeout = 100;  // waits of 100 ms: ten seconds
+    window->installPath = dir_ / "install";
+    return window;
+  }
+
+  std::string PackageFile() const { return CSingleUserLog::GetInstance()->GetWorkDir() + "/markeraser_setup_1.0.0.0.exe"; }
+
+  std::vector<std::string> Actions() {
+    std::vector<std::string> actions;
+    for (const auto& e : CSingleUserLog::GetInstance()->TakeRecordedEvents()) {
+      if (!e.category.empty()) actions.push_back(e.action + (e.label.empty() ? "" : ":" + e.label));
+    }
+    return actions;
+  }
+
+  TempDir dir_;
+  TestHttpServer server_;
+  InstallWorkerOptions options_;
+};
+
+bool Has(const std::vector<std::string>& list, const std::string& item) {
+  return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+}  // namespace
+
+TEST_F(InstallWorker, HappyPathInstallsAndCleansUp) {
+  const std::string package = DemoPackage("markeraser_setup.exe");
+  server_.ServeBytes(kPackagePath, package);
+  auto window = Window(server_.Url(kPackagePath), GetMd5Hex(package));
+  EXPECT_EQ(InstallThreadFunc(*window, options_), 0);
+  EXPECT_EQ(window->MessageIds(), (std::vector<int>{kMsgVerifyStart, kMsgInstallStarted, kMsgInstalled}));
+  EXPECT_TRUE(fs::exists(dir_ / "install/MarkEraser.exe"));
+  for (const char* suffix : {"", ".xml", ".db"}) EXPECT_FALSE(fs::exists(PackageFile() + suffix)) << suffix;
+  EXPECT_EQ(window->languageWrites, 1);
+  EXPECT_TRUE(window->installFinished);
+  EXPECT_EQ(window->AdviceUrl(), server_.Url(kPackagePath));
+  const auto actions = Actions();
+  const std::vector<std::string> steps = {"3.Downloading...:First", "4.DownFinsh:First", "5.ProgramInstall:First",
+                                          "6.ProgramFinsh:First", "ProductVersion:1.0.0.0"};
+  auto at = actions.begin();
+  for (const std::string& step : steps) {
+    at = std::find(at, actions.end(), step);
+    EXPECT_NE(at, actions.end()) << step << " missing or out of order";
+  }
+  EXPECT_FALSE(Has(actions, "FlowError:DL013"));
+}
+
+TEST_F(InstallWorker, NoServiceUrlEndsWithUrlEmpty) {
+  auto window = Window("http://dl.example.com/markeraser_setup.exe", "");
+  window->config.candidateUrls.clear();
+  EXPECT_EQ(InstallThreadFunc(*window, options_), -1);
+  EXPECT_EQ(window->Messages(), (std::vector<std::pair<int, std::intptr_t>>{{kMsgDownloadFailed, 14}}));
+  EXPECT_EQ(window->config.status, CConfigure::kNotReady);
+  EXPECT_TRUE(Has(Actions(), "FlowError:DL023"));
+}
+
+TEST_F(InstallWorker, EveryRoundFailsAndTheLastResultIsPosted) {
+  server_.ServeBytes(kPackagePath, "", ServeOptions{.errorStatus = 404, .errorBody = "not here"});
+  auto window = Window(server_.Url(kPackagePath), "");
+  options_.timings.probeRetryPauseMs = 1;
+  LogCapture log;
+  EXPECT_EQ(InstallThreadFunc(*window, options_), -1);
+  const auto messages = window->Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].first, kMsgDownloadFailed);
+  const auto actions = Actions();
+  const std::string code = FlowErrorOfRound(static_cast<int>(messages[0].second));
+  EXPECT_EQ(std::count(actions.begin(), actions.end(), "FlowError:" + code), 12);
+  EXPECT_NE(log.Text().find(" The Retry Frequency is: 11"), std::string::npos);
+}
+
+TEST_F(InstallWorker, VerifiedPackageIsReusedWithoutDownloading) {
+  const std::string package = DemoPackage("markeraser_setup.exe");
+  server_.ServeBytes(kPackagePath, package);
+  const std::string md5 = GetMd5Hex(package);
+  fs::create_directories(CSingleUserLog::GetInstance()->GetWorkDir());
+  {
+    CDownLoadImpl impl(options_.timings);
+    std::string report;
+    ASSERT_EQ(impl.SuperDownloadFile(server_.Url(kPackagePath), PackageFile(), report, true), Completed);
+    ASSERT_TRUE(CDownLoadImpl::checkMD5(PackageFile(), md5, "", "1.0.0.0"));
+  }
+  const auto rangesBefore = server_.RangesAsked(kPackagePath).size();
+  auto window = Window(server_.Url(kPackagePath), md5);
+  EXPECT_EQ(InstallThreadFunc(*window, options_), 0);
+  EXPECT_EQ(server_.RangesAsked(kPackagePath).size(), rangesBefore);
+
+  // A marker of another version throws the package away.
+  TempDir other;
+  other.Write("p.exe", "x");
+  other.Write("p.exe.xml", "x");
+  other.Write("p.exe.db", "0.9.0.0###" + md5 + "\n");
+  ApplyVerifiedMarker(other / "p.exe", window->config);
+  for (const char* f : {"p.exe", "p.exe.xml", "p.exe.db"}) EXPECT_FALSE(fs::exists(other / f)) << f;
+}
+
+TEST_F(InstallWorker, Md5MismatchWithValidSignatureGoesOn) {
+  StandInServer collector;
+  collector.Answer("/api/exception/send", 200, "ok");
+  SetExceptionCollectorHostForTesting(collector.Url());
+  server_.ServeBytes(kPackagePath, DemoPackage("markeraser_setup.exe"));
+  auto window = Window(server_.Url(kPackagePath), "0123456789abcdef0123456789abcdef");
+  window->config.queryUrl = "https://api.x.com/queryDownloaderV2?LanguageId=1033&SoftWareID=127&SiteID=61";
+  EXPECT_EQ(InstallThreadFunc(*window, options_), 0);
+  SetExceptionCollectorHostForTesting("");
+  EXPECT_TRUE(Has(Actions(), "FlowError:DL013"));
+  EXPECT_TRUE(fs::exists(dir_ / "install/MarkEraser.exe"));
+  const auto reports = collector.Received("/api/exception/send");
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].body,
+            "pid=127&type=2&exception_code=MD5_Check_Fail_Cfg1&other=https://api.x.com/queryDownloaderV2?"
+            "LanguageId=1033&SoftWareID=127&SiteID=61," + server_.Url(kPackagePath));
+}
+
+TEST_F(InstallWorker, BadSignaturesStopBeforeAnythingRuns) {
+  const std::string good = DemoPackage("markeraser_setup.exe");
+  std::string flipped = good;
+  flipped[4096] ^= 0x01;
+  const std::string unsignedPackage = good.substr(0, good.size() - 4096);  // cut the signature away
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool md5Matches;
+    const char* code;
+  };
+  const Case cases[] = {
+      {"one byte flipped", flipped, false, "DL015"},
+      {"unsigned, md5 right", unsignedPackage, true, "DL014"},
+      {"appended data", good + "tail", false, "DL015"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    // A path of its own each: the process remembers a URL's length.
+    const std::string path = "/case" + std::to_string(++n) + kPackagePath;
+    server_.ServeBytes(path, c.bytes);
+    auto window = Window(server_.Url(path), c.md5Matches ? GetMd5Hex(c.bytes) : GetMd5Hex(good));
+    EXPECT_EQ(InstallThreadFunc(*window, options_), -1) << c.name;
+    EXPECT_EQ(window->MessageIds(), (std::vector<int>{kMsgVerifyStart, kMsgSignatureFailed})) << c.name;
+    EXPECT_TRUE(Has(Actions(), std::string("FlowError:") + c.code)) << c.name;
+    EXPECT_FALSE(fs::exists(dir_ / "install/MarkEraser.exe")) << c.name;
+    ClearAPPData(PackageFile());  // the next case downloads afresh
+  }
+}
+
+TEST_F(InstallWorker, SetupTimeOutAndSetupErrors) {
+  const std::string slow = DemoPackage("markeraser_setup_slow.exe");
+  server_.ServeBytes(kPackagePath, slow);
+  auto window = Window(server_.Url(kPackagePath), GetMd5Hex(slow));
+  window->config.InstallTimeout = 3;
+  EXPECT_EQ(InstallThreadFunc(*window, options_), -1);
+  EXPECT_EQ(window->MessageIds(), (std::vector<int>{kMsgVerifyStart, kMsgInstallStarted, kMsgInstallTimeout}));
+  EXPECT_TRUE(Has(Actions(), "FlowError:DL016"));
+  FuntionImpl::FindProcessByFullPath("markeraser_setup_1.0.0.0.exe", true, false);
+
+  const std::string failing = DemoPackage("markeraser_setup_fail.exe");
+  server_.ServeBytes(kPackagePath, failing);
+  auto second = Window(server_.Url(kPackagePath), GetMd5Hex(failing));
+  EXPECT_EQ(InstallThreadFunc(*second, options_), 0);  // an error exit counts as finished
+  EXPECT_EQ(second->MessageIds().back(), kMsgInstalled);
+}
+
+TEST_F(InstallWorker, NonInstallerPackageIsOnlyDownloaded) {
+  server_.ServeBytes("/downloads/extra/markeraser.zip", std::string(2 << 20, 'z'));
+  auto window = Window(server_.Url("/downloads/extra/markeraser.zip"), "");
+  EXPECT_EQ(InstallThreadFunc(*window, options_), 1);
+  EXPECT_EQ(window->MessageIds(), (std::vector<int>{kMsgNotInstaller}));
+}
+
+TEST_F(InstallWorker, LegacySystemsFallBackWhenThePackageIsGone) {
+  // "/old_vtwin.exe" is not served at all: every request gets 404.
+  server_.ServeBytes(kPackagePath, "", ServeOptions{.errorStatus = 404, .errorBody = "gone"});
+  auto window = Window(server_.Url(kPackagePath), "");
+  window->config.candidateUrls = {server_.Url("/old_vtwin.exe")};
+  options_.osVersion = 8.0f;
+  options_.rounds = 1;
+  LogCapture log;
+  InstallThreadFunc(*window, options_);
+  EXPECT_NE(log.Text().find(" UrlUsed change to: " + server_.Url(kPackagePath)), std::string::npos) << log.Text();
+  EXPECT_EQ(window->AdviceUrl(), server_.Url(kPackagePath));
+}

@@ -1,0 +1,86 @@
+#pragma once
+// Loopback HTTP(S) server for engine tests (cpp-httplib on an ephemeral
+// port). Each path serves a file (bytes held in memory, or generated from the
+// offset so that big files cost no memory) with byte ranges, and can be made
+// to misbehave the ways real servers do: redirects, CDN headers, a lying
+// Content-Range, a dropped or stalled connection, error pages, ignored
+// ranges, a per-connection rate limit. Behaviour can change between requests.
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace httplib {
+class Server;
+}
+
+// The byte a generated file holds at offset i.
+unsigned char GeneratedByte(std::int64_t offset);
+// Bytes [offset, offset + n) of a generated file.
+std::string GeneratedBytes(std::int64_t offset, std::size_t n);
+// Lower-case hex MD5 of a whole generated file.
+std::string GeneratedMd5(std::int64_t length);
+
+struct ServeOptions {
+  std::int64_t dropAfterBytes = -1;   // close the connection after this many body bytes
+  int dropTimes = 1 << 30;            // ... in this many GET responses, then serve normally
+  std::int64_t stallAfterBytes = -1;  // send this many body bytes, then hold the connection
+  std::int64_t bytesPerSecond = 0;    // per-connection rate limit (0: none)
+  bool ignoreRange = false;           // answer every GET with 200 and the whole file
+  std::int64_t claimedTotal = -1;     // Content-Range total to claim instead of the length
+  std::int64_t rangeStartShift = 0;   // 206 whose Content-Range starts this far off
+  int errorStatus = 0;                // answer GETs with this status and errorBody
+  std::string errorBody;
+  std::int64_t headLength = -1;       // Content-Length a HEAD reports instead of the length
+  std::vector<std::pair<std::string, std::string>> extraHeaders;  // on every response
+};
+
+class TestHttpServer {
+ public:
+  // Plain HTTP, or HTTPS with the given certificate and key files.
+  TestHttpServer();
+  TestHttpServer(const std::string& certFile, const std::string& keyFile);
+  ~TestHttpServer();
+  TestHttpServer(const TestHttpServer&) = delete;
+  TestHttpServer& operator=(const TestHttpServer&) = delete;
+
+  int port() const { return port_; }
+  std::string Url(const std::string& path) const;
+
+  void ServeBytes(const std::string& path, std::string data, ServeOptions options = {});
+  void ServeGenerated(const std::string& path, std::int64_t length, ServeOptions options = {});
+  void Redirect(const std::string& from, const std::string& location, int status = 302);
+  void SetOptions(const std::string& path, ServeOptions options);
+
+  int GetCount(const std::string& path) const;   // ranged or plain GETs
+  int HeadCount(const std::string& path) const;
+  std::vector<std::string> RangesAsked(const std::string& path) const;
+  std::string LastUserAgent(const std::string& path) const;
+
+  // Multipart uploads received at path: field name -> content; the file part's
+  // sent name under "filename".
+  std::vector<std::map<std::string, std::string>> Uploads(const std::string& path) const;
+  void AcceptUploads(const std::string& path);
+
+ private:
+  struct Entry;
+  struct Stats;
+  void Start();
+  std::shared_ptr<Entry> Find(const std::string& path) const;
+
+  std::unique_ptr<httplib::Server> server_;
+  std::thread thread_;
+  int port_ = 0;
+  std::string scheme_;
+  mutable std::mutex mutex_;
+  std::map<std::string, std::shared_ptr<Entry>> entries_;
+  std::map<std::string, std::shared_ptr<Stats>> stats_;
+  std::shared_ptr<std::condition_variable> stopping_;
+  std::shared_ptr<bool> stopped_;
+};

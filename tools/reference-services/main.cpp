@@ -1,0 +1,110 @@
+// Local reference services for the demo, on fixed loopback ports:
+//   18080 configuration service ("/queryDownloaderV2" answers a <Downloader>)
+//   18081 its mirror (same answer)
+//   18082 package host (the signed packages of a folder, with byte ranges)
+//   18083 collectors (exception reports, GA4, funnel, user and geolocation
+//         services): every request is answered and printed
+// Usage: qm-reference-services PACKAGE_DIR [PACKAGE_NAME]
+#include <httplib.h>
+#include <openssl/evp.h>
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kConfigPort = 18080, kMirrorPort = 18081, kPackagePort = 18082, kCollectorPort = 18083;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream data;
+  data << in.rdbuf();
+  return data.str();
+}
+
+std::string Md5Hex(const std::string& data) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  EVP_Digest(data.data(), data.size(), digest, &length, EVP_md5(), nullptr);
+  std::string hex;
+  char byte[3];
+  for (unsigned i = 0; i < length; ++i) {
+    std::snprintf(byte, sizeof byte, "%02x", digest[i]);
+    hex += byte;
+  }
+  return hex;
+}
+
+std::string DownloaderReply(const std::string& packageName, const std::string& package) {
+  std::ostringstream xml;
+  xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Result><Downloader>"
+      << "<Downloader_id>127</Downloader_id><Software_id>0</Software_id><Site_id>61</Site_id>"
+      << "<Software_name>Vantor Mark Eraser</Software_name><Software_version>1.0.0.0</Software_version>"
+      << "<Process_name>MarkEraser.exe</Process_name>"
+      << "<Download_url>http://dl.localhost:" << kPackagePort << "/markeraser/" << packageName << "</Download_url>"
+      << "<Extra_download_url>http://127.0.0.1:" << kPackagePort << "/downloads/extra/" << packageName
+      << "</Extra_download_url>"
+      << "<Md5>" << Md5Hex(package) << "</Md5><Filesize>" << package.size() << "</Filesize>"
+      << "<Downloader_type>1</Downloader_type><Downloader_config>0</Downloader_config>"
+      << "</Downloader></Result>";
+  return xml.str();
+}
+
+void Log(const char* service, const httplib::Request& req) {
+  std::printf("[%s] %s %s%s%s %s\n", service, req.method.c_str(), req.path.c_str(),
+              req.params.empty() ? "" : "?", req.params.empty() ? "" : "...",
+              req.get_header_value("Range").c_str());
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: qm-reference-services PACKAGE_DIR [PACKAGE_NAME]\n");
+    return 2;
+  }
+  const std::string folder = argv[1];
+  const std::string packageName = argc > 2 ? argv[2] : "markeraser_setup.exe";
+  const std::string package = ReadAll(folder + "/" + packageName);
+  if (package.empty()) {
+    std::fprintf(stderr, "no package %s/%s\n", folder.c_str(), packageName.c_str());
+    return 1;
+  }
+  const std::string reply = DownloaderReply(packageName, package);
+
+  httplib::Server config, mirror, packages, collectors;
+  for (auto* server : {&config, &mirror}) {
+    server->Get("/queryDownloaderV2", [&reply, server, &config](const httplib::Request& req, httplib::Response& res) {
+      Log(server == &config ? "config" : "mirror", req);
+      res.set_content(reply, "text/xml");
+    });
+  }
+  packages.set_logger([](const httplib::Request& req, const httplib::Response&) { Log("packages", req); });
+  packages.set_mount_point("/downloads/extra", folder);
+  packages.set_mount_point("/markeraser", folder);
+  collectors.set_logger([](const httplib::Request& req, const httplib::Response&) { Log("collector", req); });
+  collectors.Get(".*", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
+  collectors.Post(".*", [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
+
+  std::vector<std::thread> threads;
+  const std::pair<httplib::Server*, int> listeners[] = {
+      {&config, kConfigPort}, {&mirror, kMirrorPort}, {&packages, kPackagePort}, {&collectors, kCollectorPort}};
+  for (const auto& [server, port] : listeners) {
+    if (!server->bind_to_port("127.0.0.1", port)) {
+      std::fprintf(stderr, "port %d is taken\n", port);
+      return 1;
+    }
+    threads.emplace_back([server = server] { server->listen_after_bind(); });
+  }
+  std::printf("reference services up: config %d, mirror %d, packages %d, collectors %d\n", kConfigPort,
+              kMirrorPort, kPackagePort, kCollectorPort);
+  std::fflush(stdout);
+  for (auto& thread : threads) thread.join();
+  return 0;
+}
