@@ -170,11 +170,11 @@ namespace {
 // "bytes=a-b" or "bytes=a-"; false when absent or not a single range.
 bool ParseRangeHeader(const std::string& header, std::int64_t length, std::int64_t& first, std::int64_t& last) {
   if (header.rfind("bytes=", 0) != 0) return false;
-  const std::string spec = header.substr(6);
-  const std::size_t dash = spec.find('-');
-  if (dash == std::string::npos || dash == 0 || spec.find(',') != std::string::npos) return false;
-  first = std::stoll(spec.substr(0, dash));
-  last = dash + 1 < spec.size() ? std::stoll(spec.substr(dash + 1)) : length - 1;
+  const std::string wanted = header.substr(6);
+  const std::size_t dash = wanted.find('-');
+  if (dash == std::string::npos || dash == 0 || wanted.find(',') != std::string::npos) return false;
+  first = std::stoll(wanted.substr(0, dash));
+  last = dash + 1 < wanted.size() ? std::stoll(wanted.substr(dash + 1)) : length - 1;
   last = std::min(last, length - 1);
   return true;
 }
