@@ -1,6 +1,7 @@
 #include "CLibcurlTool.h"
 
-#include <sys/time.h>
+#include "FuntionImpl.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -317,15 +318,7 @@ std::string LogUploadEndpoint() {
 std::string MakeUploadFileName(const std::string& path) {
   const std::size_t dot = path.rfind('.');
   const std::string extension = dot == std::string::npos ? ".tmp" : path.substr(dot);
-  timeval now{};
-  gettimeofday(&now, nullptr);
-  std::tm local{};
-  localtime_r(&now.tv_sec, &local);
-  char name[64];
-  std::snprintf(name, sizeof name, "NoName_%.4d%.2d%.2d%.2d%.2d%.2d%.3d", local.tm_year + 1900,
-                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                static_cast<int>(now.tv_usec / 1000));
-  return name + extension;
+  return "NoName_" + LocalTimeStamp17() + extension;
 }
 
 int UploadLogFile(std::string path, std::string fileName, std::string productId, std::string version,

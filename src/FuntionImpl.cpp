@@ -2,10 +2,12 @@
 #include "FuntionImpl.h"
 
 #include <openssl/evp.h>
+#include <sys/time.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <mutex>
 #include <utility>
 
@@ -151,6 +153,17 @@ std::string FormatChinaStandardTime(std::time_t utc) {
 }
 
 std::string GetChinaStandardTime() { return FormatChinaStandardTime(platform::SystemFacts().UtcNow()); }
+
+std::string LocalTimeStamp17() {
+  timeval now{};
+  gettimeofday(&now, nullptr);
+  std::tm local{};
+  localtime_r(&now.tv_sec, &local);
+  char text[80];
+  std::snprintf(text, sizeof text, "%.4d%.2d%.2d%.2d%.2d%.2d%.3d", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(now.tv_usec / 1000));
+  return text;
+}
 
 std::string GetMd5Hex(const std::string& text) {
   unsigned char digest[EVP_MAX_MD_SIZE];

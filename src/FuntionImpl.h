@@ -85,6 +85,8 @@ std::string GetFileVersionString(const std::string& path);  // "%d.%d.%d.%d" or 
 
 std::string FormatChinaStandardTime(std::time_t utc);  // UTC+8, "YYYY-MM-DD hh:mm:ss"
 std::string GetChinaStandardTime();
+// Local time as 17 digits: year, month, day, hour, minute, second, millisecond.
+std::string LocalTimeStamp17();
 std::string GetMd5Hex(const std::string& text);  // 32 lower-case hex characters
 
 // ---- Registry store -------------------------------------------------------

@@ -1,10 +1,5 @@
 #include "SingleUserLog.h"
 
-#include <sys/time.h>
-
-#include <cstdio>
-#include <ctime>
-
 #include "BuildSettings.h"
 #include "ExportedFunctions.h"
 #include "FunnelDocument.h"
@@ -15,23 +10,6 @@
 #include "ReportHost.h"
 #include "TestSettings.h"
 #include "platform/Paths.h"
-
-namespace {
-
-// Local time as 17 digits: year, month, day, hour, minute, second, millisecond.
-std::string LocalStamp17() {
-  timeval now{};
-  gettimeofday(&now, nullptr);
-  std::tm local{};
-  localtime_r(&now.tv_sec, &local);
-  char text[80];
-  std::snprintf(text, sizeof text, "%.4d%.2d%.2d%.2d%.2d%.2d%.3d", local.tm_year + 1900,
-                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                static_cast<int>(now.tv_usec / 1000));
-  return text;
-}
-
-}  // namespace
 
 UserLogSettings& CSingleUserLog::PendingSettings() {
   static UserLogSettings settings;
@@ -226,7 +204,7 @@ TelemetryContext CSingleUserLog::Context() const {
 }
 
 int CSingleUserLog::InitLogPath(const std::string& stem) {
-  const std::string stamp = LocalStamp17();
+  const std::string stamp = LocalTimeStamp17();
   const std::string logDir = platform::StateHome() + "/RARivadurize/logs/" + stem;
   CreateDirectories(logDir);
   // Downloads go to the cache home: the user's own, movable data lives there.
