@@ -110,8 +110,9 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
   return code;
 }
 
-CURLcode CLibcurlTool::httpGetHeaders(const std::string& url, std::string& headers, long& statusCode) {
-  headers.clear();
+CURLcode CLibcurlTool::fetchToString(const std::string& url, std::string& out, bool headersOnly,
+                                     std::int64_t timeoutMs) {
+  out.clear();
   if (m_curl == nullptr) {
     QMLOG(" curl easy init fail !!!");
     return CURLE_FAILED_INIT;
@@ -119,17 +120,22 @@ CURLcode CLibcurlTool::httpGetHeaders(const std::string& url, std::string& heade
   curl_easy_reset(m_curl);
   curl_easy_setopt(m_curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
-  curl_easy_setopt(m_curl, CURLOPT_HEADER, 1L);
-  curl_easy_setopt(m_curl, CURLOPT_TIMEOUT_MS, static_cast<long>(m_timings.probeTimeoutMs));
+  curl_easy_setopt(m_curl, CURLOPT_NOBODY, headersOnly ? 1L : 0L);
+  curl_easy_setopt(m_curl, CURLOPT_HEADER, headersOnly ? 1L : 0L);
+  curl_easy_setopt(m_curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeoutMs));
   curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(m_curl, CURLOPT_MAXREDIRS, 5L);
   curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &AppendToString);
-  curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &headers);
+  curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &out);
   CURLcode code = setVerification();
   if (code == CURLE_OK) code = curl_easy_perform(m_curl);
+  return code;
+}
+
+CURLcode CLibcurlTool::httpGetHeaders(const std::string& url, std::string& headers, long& statusCode) {
+  const CURLcode code = fetchToString(url, headers, true, m_timings.probeTimeoutMs);
   statusCode = 0;
-  curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &statusCode);
+  if (m_curl != nullptr) curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &statusCode);
   if (code != CURLE_OK) figureError(code);
   return code;
 }
@@ -151,24 +157,7 @@ CURLcode CLibcurlTool::httpGet(const std::string& url, char* header, long& statu
 }
 
 CURLcode CLibcurlTool::httpGet(const std::string& url, std::string& body, bool /*flag*/) {
-  body.clear();
-  if (m_curl == nullptr) {
-    QMLOG(" curl easy init fail !!!");
-    return CURLE_FAILED_INIT;
-  }
-  curl_easy_reset(m_curl);
-  curl_easy_setopt(m_curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(m_curl, CURLOPT_NOBODY, 0L);
-  curl_easy_setopt(m_curl, CURLOPT_HEADER, 0L);
-  curl_easy_setopt(m_curl, CURLOPT_TIMEOUT, 5L);
-  curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(m_curl, CURLOPT_MAXREDIRS, 5L);
-  curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &AppendToString);
-  curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &body);
-  CURLcode code = setVerification();
-  if (code == CURLE_OK) code = curl_easy_perform(m_curl);
-  return code;
+  return fetchToString(url, body, false, kSmallGetTimeoutMs);
 }
 
 int CLibcurlTool::HttpPost(const std::string& url, const std::string& body, std::string& response,

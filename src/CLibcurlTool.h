@@ -67,6 +67,9 @@ class CLibcurlTool {
 
  private:
   CURLcode setVerification();
+  // GET (or HEAD with headersOnly, headers into out) following redirects.
+  CURLcode fetchToString(const std::string& url, std::string& out, bool headersOnly, std::int64_t timeoutMs);
+  static constexpr std::int64_t kSmallGetTimeoutMs = 5000;
   CURL* m_curl = nullptr;
   curl_slist* m_rangeHeaders = nullptr;
   DownloadTimings m_timings;
