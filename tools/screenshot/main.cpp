@@ -10,7 +10,6 @@
 #include "Common/LanguageTexts.h"
 #include "Common/MessageBoxWnd.h"
 #include "Language.h"
-#include "platform/MemoryZip.h"
 #include "platform/SkinResourceTable.h"
 #include "ui/ComboBox.h"
 #include "ui/ControlOps.h"
@@ -27,14 +26,6 @@ class SkinWnd : public ui::WindowImplBase {
  private:
   QString skin_;
 };
-
-bool LoadSkin() {
-  const unsigned char* data = nullptr;
-  std::size_t size = 0;
-  if (!platform::FindEmbeddedResource(platform::kZipResourceType, platform::kSkinResourceId, &data, &size)) return false;
-  platform::SetResourceArchive(data, size);
-  return true;
-}
 
 bool Save(QWidget& window, const QString& out) {
   window.show();
@@ -78,7 +69,7 @@ int main(int argc, char** argv) {
                      {"type", "message box type 0-14", "n", "2"},
                      {"out", "PNG file", "file"}});
   parser.process(app);
-  if (!LoadSkin() || parser.value("out").isEmpty()) {
+  if (!platform::UseEmbeddedSkinArchive() || parser.value("out").isEmpty()) {
     std::fprintf(stderr, "no skin archive, or no --out\n");
     return 2;
   }
