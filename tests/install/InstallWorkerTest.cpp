@@ -245,3 +245,23 @@ TEST_F(InstallWorker, LegacySystemsFallBackWhenThePackageIsGone) {
   EXPECT_NE(log.Text().find(" UrlUsed change to: " + server_.Url(kPackagePath)), std::string::npos) << log.Text();
   EXPECT_EQ(window->AdviceUrl(), server_.Url(kPackagePath));
 }
+
+TEST_F(InstallWorker, EmbeddedConfigurationDownloadsAfreshWithoutMd5) {
+  const std::string package = DemoPackage("markeraser_setup.exe");
+  server_.ServeBytes(kPackagePath, package);
+  auto window = Window(server_.Url(kPackagePath), "not the digest");
+  window->config.source = CConfigure::kFromFile;
+  // A complete package with a matching marker is still thrown away.
+  fs::create_directories(CSingleUserLog::GetInstance()->GetWorkDir());
+  {
+    CDownLoadImpl impl(options_.timings);
+    std::string report;
+    ASSERT_EQ(impl.SuperDownloadFile(server_.Url(kPackagePath), PackageFile(), report, true), Completed);
+  }
+  const auto rangesBefore = server_.RangesAsked(kPackagePath).size();
+  LogCapture log;
+  EXPECT_EQ(InstallThreadFunc(*window, options_), 0);
+  EXPECT_GT(server_.RangesAsked(kPackagePath).size(), rangesBefore);
+  EXPECT_NE(log.Text().find(" Configure Load From File, clearAppData Before Download! "), std::string::npos);
+  EXPECT_FALSE(Has(Actions(), "FlowError:DL013"));
+}
