@@ -37,7 +37,7 @@ bool Save(QWidget& window, const QString& out) {
 void ShowPage(SkinWnd& wnd, const QString& page, int language) {
   const LanguageFormats formats = ApplyLanguageTexts(&wnd, language, 61, 120.5f, "2.3M");
   wnd.FindControl<ui::ComboBox>("language_combox")->SelectItem(language);
-  ui::SetText(wnd.FindControl("install_file_path_edit"), "/opt/Vantor");
+  ui::SetText(wnd.FindControl("install_file_path_edit"), "/opt/Vantor Mark Eraser");
   const bool panel = page == "setting" || page == "license";
   ui::SelectItem(wnd.FindControl("set_layout"), page == "license" ? 0 : 1);
   wnd.ResizeClient(650, panel ? 560 : 360);
