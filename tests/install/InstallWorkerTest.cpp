@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "DownLoadImpl.h"
 #include "FlowErrors.h"
@@ -264,4 +265,51 @@ TEST_F(InstallWorker, EmbeddedConfigurationDownloadsAfreshWithoutMd5) {
   EXPECT_GT(server_.RangesAsked(kPackagePath).size(), rangesBefore);
   EXPECT_NE(log.Text().find(" Configure Load From File, clearAppData Before Download! "), std::string::npos);
   EXPECT_FALSE(Has(Actions(), "FlowError:DL013"));
+}
+
+TEST_F(InstallWorker, SuccessInTheThirdRoundAfterTwoFailedOnes) {
+  const std::string package = DemoPackage("markeraser_setup.exe");
+  server_.ServeBytes(kPackagePath, package, ServeOptions{.errorStatus = 500, .errorBody = "busy"});
+  auto window = Window(server_.Url(kPackagePath), GetMd5Hex(package));
+  options_.timings.noProgressMs = 1000;
+  options_.timings.retryPauseMs = 50;
+  LogCapture log;
+  // The server recovers once the third round has begun.
+  std::atomic<bool> done{false};
+  std::thread recovery([&] {
+    while (!done && log.Text().find(" Tasks info, round begin, current = 3") == std::string::npos) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    server_.SetOptions(kPackagePath, ServeOptions{});
+  });
+  const int result = InstallThreadFunc(*window, options_);
+  done = true;
+  recovery.join();
+  EXPECT_EQ(result, 0);
+  EXPECT_NE(log.Text().find("Success，The Retry Frequency is: 2"), std::string::npos);
+  const auto actions = Actions();
+  EXPECT_EQ(std::count_if(actions.begin(), actions.end(),
+                          [](const std::string& a) { return a.rfind("FlowError:", 0) == 0; }),
+            2);
+}
+
+TEST_F(InstallWorker, RedirectLoopSendsItsExceptionReportEachRound) {
+  StandInServer collector;
+  collector.Answer("/api/exception/send", 200, "ok");
+  SetExceptionCollectorHostForTesting(collector.Url());
+  server_.Redirect("/loop/a.exe", "/loop/b.exe");
+  server_.Redirect("/loop/b.exe", "/loop/a.exe");
+  auto window = Window(server_.Url("/loop/a.exe"), "");
+  window->config.queryUrl = "https://api.x.com/queryDownloaderV2?LanguageId=1033";
+  options_.rounds = 2;
+  options_.timings.probeRetryPauseMs = 1;
+  EXPECT_EQ(InstallThreadFunc(*window, options_), -1);
+  SetExceptionCollectorHostForTesting("");
+  EXPECT_EQ(window->Messages(), (std::vector<std::pair<int, std::intptr_t>>{{kMsgDownloadFailed, TooManyRedirects}}));
+  const auto actions = Actions();
+  EXPECT_EQ(std::count(actions.begin(), actions.end(), "FlowError:DL022"), 2);
+  const auto reports = collector.Received("/api/exception/send");
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(reports[0].body, "pid=127&type=2&exception_code=Url_Too_Many_Redirects&other="
+                             "https://api.x.com/queryDownloaderV2?LanguageId=1033," + server_.Url("/loop/a.exe"));
 }
