@@ -4,11 +4,19 @@
 //   18082 package host (the signed packages of a folder, with byte ranges)
 //   18083 collectors (exception reports, GA4, funnel, user and geolocation
 //         services): every request is answered and printed
-// Usage: qm-reference-services PACKAGE_DIR [PACKAGE_NAME]
+// Usage: qm-reference-services PACKAGE_DIR [PACKAGE_NAME] [--drop-after BYTES]
+//          [--rate BYTES_PER_SECOND] [--fail-first N]
+// The package host can misbehave like real hosts: cut every response after
+// BYTES body bytes, send at most a rate per connection, or answer the first N
+// package requests with 500. "/r/<name>" redirects twice before the package.
 #include <httplib.h>
 #include <openssl/evp.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -62,6 +70,36 @@ void Log(const char* service, const httplib::Request& req) {
   std::fflush(stdout);
 }
 
+struct Faults {
+  long long dropAfter = -1;       // cut each response after this many body bytes
+  long long bytesPerSecond = 0;   // per-connection rate limit
+  int failFirst = 0;              // answer the first package requests with 500
+};
+
+// The package with byte ranges (handled by the server from the provider's
+// length), misbehaving as the faults say.
+void ServePackage(const std::string& package, const Faults& faults, httplib::Response& res) {
+  res.set_content_provider(package.size(), "application/octet-stream",
+                           [&package, faults](size_t offset, size_t length, httplib::DataSink& sink) {
+                             size_t sent = 0;
+                             while (sent < length) {
+                               size_t chunk = std::min<size_t>(length - sent, 64 * 1024);
+                               if (faults.dropAfter >= 0 && static_cast<long long>(sent + chunk) > faults.dropAfter) {
+                                 chunk = static_cast<size_t>(std::max<long long>(faults.dropAfter - static_cast<long long>(sent), 0));
+                                 if (chunk > 0) sink.write(package.data() + offset + sent, chunk);
+                                 return false;  // the connection is cut
+                               }
+                               if (!sink.write(package.data() + offset + sent, chunk)) return false;
+                               sent += chunk;
+                               if (faults.bytesPerSecond > 0) {
+                                 std::this_thread::sleep_for(std::chrono::microseconds(
+                                     static_cast<long long>(chunk) * 1000000 / faults.bytesPerSecond));
+                               }
+                             }
+                             return true;
+                           });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,7 +108,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string folder = argv[1];
-  const std::string packageName = argc > 2 ? argv[2] : "markeraser_setup.exe";
+  std::string packageName = "markeraser_setup.exe";
+  Faults faults;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool value = i + 1 < argc;
+    if (arg == "--drop-after" && value) faults.dropAfter = std::atoll(argv[++i]);
+    else if (arg == "--rate" && value) faults.bytesPerSecond = std::atoll(argv[++i]);
+    else if (arg == "--fail-first" && value) faults.failFirst = std::atoi(argv[++i]);
+    else packageName = arg;
+  }
   const std::string package = ReadAll(folder + "/" + packageName);
   if (package.empty()) {
     std::fprintf(stderr, "no package %s/%s\n", folder.c_str(), packageName.c_str());
@@ -86,8 +133,24 @@ int main(int argc, char** argv) {
     });
   }
   packages.set_logger([](const httplib::Request& req, const httplib::Response&) { Log("packages", req); });
-  packages.set_mount_point("/downloads/extra", folder);
-  packages.set_mount_point("/markeraser", folder);
+  std::atomic<int> served{0};
+  const auto servePackage = [&](const httplib::Request&, httplib::Response& res) {
+    if (served++ < faults.failFirst) {
+      res.status = 500;
+      res.set_content("busy", "text/plain");
+      return;
+    }
+    ServePackage(package, faults, res);
+  };
+  for (const char* prefix : {"/downloads/extra/", "/markeraser/"}) {
+    packages.Get(prefix + packageName, servePackage);
+  }
+  packages.Get(R"(/r/(.+))", [](const httplib::Request& req, httplib::Response& res) {
+    res.set_redirect("/r2/" + req.matches[1].str());
+  });
+  packages.Get(R"(/r2/(.+))", [](const httplib::Request& req, httplib::Response& res) {
+    res.set_redirect("/downloads/extra/" + req.matches[1].str());
+  });
   collectors.set_logger([](const httplib::Request& req, const httplib::Response&) { Log("collector", req); });
   collectors.Get(".*", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
   collectors.Post(".*", [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
