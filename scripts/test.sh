@@ -6,13 +6,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS="$(nproc)"
 
-bash scripts/setup.sh build
+# Test builds point every service at a closed loopback port.
+HOSTS=(-C "$PWD/cmake/LoopbackHosts.cmake")
+bash scripts/setup.sh build "${HOSTS[@]}"
 (cd build && ctest --output-on-failure -j "$JOBS" --timeout 300)
 
 if [ "${QM_SKIP_SANITIZERS:-0}" != "1" ]; then
   for kind in thread address; do
     dir="build-$kind"
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQM_SANITIZE="$kind" >/dev/null
+    cmake "${HOSTS[@]}" -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQM_SANITIZE="$kind" >/dev/null
     cmake --build "$dir"
     (cd "$dir" && \
       TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/../tests/support/tsan.supp" \
