@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "CDownloader.h"
+#include "FuntionImpl.h"
 #include "Logger.h"
 #include "SingleUserLog.h"
 #include "SliceRules.h"
@@ -142,13 +143,7 @@ std::string CDownLoadImpl::FileMd5(const std::string& filePath) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int size = 0;
   EVP_DigestFinal_ex(ctx.get(), digest, &size);
-  static const char kHex[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned int i = 0; i < size; ++i) {
-    text += kHex[digest[i] >> 4];
-    text += kHex[digest[i] & 15];
-  }
-  return text;
+  return HexLower(digest, size);
 }
 
 bool CDownLoadImpl::checkMD5(std::string filePath, std::string expected, std::string extra, std::string marker) {

@@ -165,17 +165,22 @@ std::string LocalTimeStamp17() {
   return text;
 }
 
+std::string HexLower(const unsigned char* bytes, std::size_t size) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(size * 2);
+  for (std::size_t i = 0; i < size; ++i) {
+    hex += kHex[bytes[i] >> 4];
+    hex += kHex[bytes[i] & 0x0F];
+  }
+  return hex;
+}
+
 std::string GetMd5Hex(const std::string& text) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
   if (EVP_Digest(text.data(), text.size(), digest, &length, EVP_md5(), nullptr) != 1) return {};
-  static const char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned int i = 0; i < length; ++i) {
-    hex += kHex[digest[i] >> 4];
-    hex += kHex[digest[i] & 0x0F];
-  }
-  return hex;
+  return HexLower(digest, length);
 }
 
 std::string RegGetString(const std::string& key, const std::string& name) {

@@ -87,6 +87,8 @@ std::string FormatChinaStandardTime(std::time_t utc);  // UTC+8, "YYYY-MM-DD hh:
 std::string GetChinaStandardTime();
 // Local time as 17 digits: year, month, day, hour, minute, second, millisecond.
 std::string LocalTimeStamp17();
+// Bytes as lower-case hex, two characters each.
+std::string HexLower(const unsigned char* bytes, std::size_t size);
 std::string GetMd5Hex(const std::string& text);  // 32 lower-case hex characters
 
 // ---- Registry store -------------------------------------------------------

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <chrono>
 
+#include "FuntionImpl.h"
+
 struct TestHttpServer::Entry {
   std::string data;
   std::int64_t generatedLength = -1;  // >= 0: generated content of this length
@@ -58,13 +60,7 @@ std::string GeneratedMd5(std::int64_t length) {
   unsigned int size = 0;
   EVP_DigestFinal_ex(ctx, digest, &size);
   EVP_MD_CTX_free(ctx);
-  static const char kHex[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned int i = 0; i < size; ++i) {
-    text += kHex[digest[i] >> 4];
-    text += kHex[digest[i] & 15];
-  }
-  return text;
+  return HexLower(digest, size);
 }
 
 TestHttpServer::TestHttpServer() : server_(std::make_unique<httplib::Server>()), scheme_("http") { Start(); }
