@@ -67,7 +67,13 @@ int CDownloader::updateDownloadInfo() {
     failed += task->RequestTimes.load();
   }
   std::lock_guard<std::mutex> lock(m_infoLock);
-  if (now == m_info.tick) return 1;
+  // Within the same millisecond only the speed is left alone: the byte count
+  // must be current, or a finished run could read as short.
+  if (now == m_info.tick) {
+    m_info.failedAttempts = failed;
+    m_info.downloaded = downloaded;
+    return 1;
+  }
   const std::int64_t elapsedNow = now - m_info.tick;
   m_taskManager.addDownloadTime(elapsedNow);
   const std::int64_t speed = (downloaded - m_info.downloaded) * 1000 / elapsedNow;

@@ -1,5 +1,0 @@
-#include "support/EmbeddedSkin.h"
-
-#include "platform/SkinResourceTable.h"
-
-bool LoadEmbeddedSkin() { return platform::UseEmbeddedSkinArchive(); }
