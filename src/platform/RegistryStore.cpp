@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 
 namespace platform {
@@ -72,42 +73,6 @@ Json::Value ReadHive(const std::string& file) {
   return parsed && root.isObject() ? root : Json::Value(Json::objectValue);
 }
 
-bool WriteAll(int fd, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-void SyncFolder(const std::string& folder) {
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
-}
-
-// Replaces file with data through a temporary file in the same folder, so
-// readers see either the old or the new content, never a part.
-bool ReplaceFile(const std::string& file, const std::string& data) {
-  std::string pattern = file + ".XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, data) && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
-  const bool closed = close(fd) == 0;
-  if (!written || !closed || rename(name.data(), file.c_str()) != 0) {
-    unlink(name.data());
-    return false;
-  }
-  SyncFolder(fs::path(file).parent_path().string());
-  return true;
-}
-
 std::string Serialise(const Json::Value& root) {
   Json::StreamWriterBuilder builder;
   builder["indentation"] = "  ";
@@ -154,7 +119,7 @@ bool RegistryStore::Set(const std::string& key, const std::string& name, const s
     Json::Value root = ReadHive(file_);
     if (!root[key].isObject()) root[key] = Json::Value(Json::objectValue);
     root[key][name] = value;
-    return ReplaceFile(file_, Serialise(root));
+    return ReplaceFileContent(file_, Serialise(root));
   } catch (...) {
     return false;
   }

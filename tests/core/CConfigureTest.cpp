@@ -5,7 +5,7 @@
 #include "CConfigure.h"
 #include "EmbeddedConfig.h"
 #include "SingleUserLog.h"
-#include "support/EmbeddedSkin.h"
+#include "platform/SkinResourceTable.h"
 #include "support/LogCapture.h"
 
 namespace {
@@ -165,7 +165,7 @@ TEST(CConfigure, PrintContentWritesItsLinesInOrder) {
 }
 
 TEST(EmbeddedConfig, BuildsFileCarriesEveryItemTheRecordReads) {
-  ASSERT_TRUE(LoadEmbeddedSkin());
+  ASSERT_TRUE(platform::UseEmbeddedSkinArchive());
   const EmbeddedConfigItems items = EmbeddedConfigItems::FromResourceArchive();
   CConfigure config(0, 0, 0);
   config.loadFromLayout(items, true);

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "support/EmbeddedSkin.h"
+#include "platform/SkinResourceTable.h"
 #include "ui/UiApplication.h"
 
 void EnsureUiTestEnvironment() {
   ui::EnsureApplication();
-  static const bool loaded = LoadEmbeddedSkin();
+  static const bool loaded = platform::UseEmbeddedSkinArchive();
   (void)loaded;
 }
 

@@ -10,7 +10,6 @@
 // BYTES body bytes, send at most a rate per connection, or answer the first N
 // package requests with 500. "/r/<name>" redirects twice before the package.
 #include <httplib.h>
-#include <openssl/evp.h>
 
 #include <algorithm>
 #include <atomic>
@@ -24,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "FuntionImpl.h"
+
 namespace {
 
 constexpr int kConfigPort = 18080, kMirrorPort = 18081, kPackagePort = 18082, kCollectorPort = 18083;
@@ -35,19 +36,6 @@ std::string ReadAll(const std::string& path) {
   return data.str();
 }
 
-std::string Md5Hex(const std::string& data) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_Digest(data.data(), data.size(), digest, &length, EVP_md5(), nullptr);
-  std::string hex;
-  char byte[3];
-  for (unsigned i = 0; i < length; ++i) {
-    std::snprintf(byte, sizeof byte, "%02x", digest[i]);
-    hex += byte;
-  }
-  return hex;
-}
-
 std::string DownloaderReply(const std::string& packageName, const std::string& package) {
   std::ostringstream xml;
   xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Result><Downloader>"
@@ -57,7 +45,7 @@ std::string DownloaderReply(const std::string& packageName, const std::string& p
       << "<Download_url>http://dl.localhost:" << kPackagePort << "/markeraser/" << packageName << "</Download_url>"
       << "<Extra_download_url>http://127.0.0.1:" << kPackagePort << "/downloads/extra/" << packageName
       << "</Extra_download_url>"
-      << "<Md5>" << Md5Hex(package) << "</Md5><Filesize>" << package.size() << "</Filesize>"
+      << "<Md5>" << GetMd5Hex(package) << "</Md5><Filesize>" << package.size() << "</Filesize>"
       << "<Downloader_type>1</Downloader_type><Downloader_config>0</Downloader_config>"
       << "</Downloader></Result>";
   return xml.str();
