@@ -1,26 +1,47 @@
 #!/usr/bin/env bash
 # Installs, builds and runs every test: the normal build, then the unit tests
-# again under ThreadSanitizer and under AddressSanitizer with UBSan.
+# again under ThreadSanitizer and under AddressSanitizer with UBSan. Every
+# build runs even when an earlier one failed, so one run shows every failure;
+# the exit status is non-zero when any build or test failed.
 # QM_SKIP_SANITIZERS=1 runs only the normal build (quick local loop).
-set -euo pipefail
+set -uo pipefail
 cd "$(dirname "$0")/.."
 JOBS="$(nproc)"
+ROOT="$PWD"
 
 # Test builds point every service at a closed loopback port.
-HOSTS=(-C "$PWD/cmake/LoopbackHosts.cmake")
-bash scripts/setup.sh build "${HOSTS[@]}"
-(cd build && ctest --output-on-failure -j "$JOBS" --timeout 300)
+HOSTS=(-C "$ROOT/cmake/LoopbackHosts.cmake")
+failed=()
+
+run_tests() {  # build-dir timeout
+  (cd "$1" && \
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$ROOT/tests/support/tsan.supp" \
+    ASAN_OPTIONS="detect_leaks=1" \
+    LSAN_OPTIONS="suppressions=$ROOT/tests/support/lsan.supp" \
+    UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1" \
+    ctest --output-on-failure -j "$JOBS" --timeout "$2")
+}
+
+if bash scripts/setup.sh build "${HOSTS[@]}"; then
+  run_tests build 300 || failed+=("tests (normal build)")
+else
+  failed+=("build (normal)")
+fi
 
 if [ "${QM_SKIP_SANITIZERS:-0}" != "1" ]; then
   for kind in thread address; do
     dir="build-$kind"
-    cmake "${HOSTS[@]}" -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQM_SANITIZE="$kind" >/dev/null
-    cmake --build "$dir"
-    (cd "$dir" && \
-      TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/../tests/support/tsan.supp" \
-      ASAN_OPTIONS="detect_leaks=1" \
-      LSAN_OPTIONS="suppressions=$PWD/../tests/support/lsan.supp" \
-      UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1" \
-      ctest --output-on-failure -j "$JOBS" --timeout 600)
+    if cmake "${HOSTS[@]}" -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQM_SANITIZE="$kind" >/dev/null &&
+       cmake --build "$dir"; then
+      run_tests "$dir" 900 || failed+=("tests ($kind sanitizer)")
+    else
+      failed+=("build ($kind sanitizer)")
+    fi
   done
 fi
+
+if ((${#failed[@]})); then
+  printf 'FAILED: %s\n' "${failed[@]}"
+  exit 1
+fi
+echo "All test builds passed."

@@ -101,7 +101,7 @@ TEST_F(SupervisorTest, StalledServerEndsWithNoProgressAndTheNextRoundResumes) {
   ServeOptions stall;
   stall.stallAfterBytes = 300000;
   server_.ServeGenerated(path_, length, stall);
-  EXPECT_EQ(Run(server_.Url(path_)), NoProgress);
+  EXPECT_EQ(Run(server_.Url(path_), true, StallTimings()), NoProgress);
   EXPECT_NE(ReadFile(info_).find("<DownloadedPos>300000</DownloadedPos>"), std::string::npos);
   server_.SetOptions(path_, {});
   EXPECT_EQ(Run(server_.Url(path_)), Completed);
@@ -123,7 +123,7 @@ TEST_F(SupervisorTest, FailingTasksEndACdnRunButNeverAnOtherRun) {
 
   std::filesystem::remove(package_);
   std::filesystem::remove(info_);
-  EXPECT_EQ(Run(server_.Url(path_)), NoProgress);
+  EXPECT_EQ(Run(server_.Url(path_), true, StallTimings()), NoProgress);
   EXPECT_EQ(log_.Text().find(" ---cdn fail:"), log_.Text().rfind(" ---cdn fail:"));
 }
 

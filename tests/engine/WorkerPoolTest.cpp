@@ -1,14 +1,13 @@
 // The worker pool with real threads, files and processes.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 
 #include "CDownloadThreadManager.h"
 #include "CTask.h"
 #include "EngineFixture.h"
 #include "support/Subprocess.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
@@ -31,11 +30,13 @@ TEST_F(WorkerPoolTest, CompleteTasksNeedNoRequestAndIdleWorkersStop) {
   // No idle worker left: the task stays handed out.
   EXPECT_EQ(pool.giveTaskToAThreadTodo(&c), 0);
   EXPECT_EQ(c.TaskStatus.load(), kTaskHandedOut);
-  while (a.TaskStatus.load() != kTaskComplete || b.TaskStatus.load() != kTaskComplete) stepDone.Wait(1000);
-  while (pool.hasBusyThreads()) {
+  ASSERT_TRUE(WaitUntil([&] {
+    return a.TaskStatus.load() == kTaskComplete && b.TaskStatus.load() == kTaskComplete;
+  }));
+  ASSERT_TRUE(WaitUntil([&] {
     pool.recycleIdleThreads();
-    if (pool.hasBusyThreads()) stepDone.Wait(50);
-  }
+    return !pool.hasBusyThreads();
+  }));
   EXPECT_TRUE(pool.hasIdleThreads());
   EXPECT_EQ(pool.stopThreads(), 1);
   EXPECT_NE(log_.Text().find(" end wait threads exit"), std::string::npos);
@@ -49,13 +50,15 @@ TEST_F(WorkerPoolTest, PackageRunningAsAProgramIsEndedAndOpened) {
   Subprocess running = Subprocess::Start({package, "30"});
   ASSERT_GT(running.pid, 0);
   // Wait until the program text is really mapped (exec done).
-  for (int i = 0; i < 500 && std::filesystem::read_symlink("/proc/" + std::to_string(running.pid) + "/exe") != package; ++i) {
-    usleep(10000);
-  }
+  const std::string exeLink = "/proc/" + std::to_string(running.pid) + "/exe";
+  ASSERT_TRUE(WaitUntil([&] {
+    std::error_code ec;
+    return std::filesystem::read_symlink(exeLink, ec) == package;
+  }));
   CDownloadThreadManager pool(package, FastTimings());
   EXPECT_EQ(pool.createThreads(1), 1);
   EXPECT_NE(log_.Text().find("local file is NULL error code = " + std::to_string(ETXTBSY)), std::string::npos);
-  EXPECT_EQ(running.Wait(5000), 128 + SIGKILL);
+  EXPECT_EQ(running.Wait(60000), 128 + SIGKILL);
 }
 
 }  // namespace

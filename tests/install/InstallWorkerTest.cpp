@@ -16,6 +16,7 @@
 #include "support/LogCapture.h"
 #include "support/RecordingInstallWindow.h"
 #include "support/StandInServer.h"
+#include "support/Subprocess.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
@@ -45,9 +46,11 @@ class InstallWorker : public ::testing::Test {
     platform::SetRegistryRootForTesting(dir_ / "registry");
     CSingleUserLog::GetInstance()->InitLogPath("markeraser_setup");
     CSingleUserLog::GetInstance()->TakeRecordedEvents();
-    options_.timings.noProgressMs = 3000;
-    options_.timings.rangeTimeoutMs = 3000;
-    options_.timings.probeTimeoutMs = 3000;
+    // Far below the program's limits, yet far above what a loaded machine
+    // needs for a loopback transfer: a round that should succeed never times out.
+    options_.timings.noProgressMs = 30000;
+    options_.timings.rangeTimeoutMs = 30000;
+    options_.timings.probeTimeoutMs = 30000;
     options_.timings.networkAlive = [] { return true; };
     options_.setupWaitUnit = std::chrono::milliseconds(100);
     options_.autoRunExitPauseMs = 0;
@@ -218,7 +221,8 @@ TEST_F(InstallWorker, SetupTimeOutAndSetupErrors) {
   EXPECT_EQ(InstallThreadFunc(*window, options_), -1);
   EXPECT_EQ(window->MessageIds(), (std::vector<int>{kMsgVerifyStart, kMsgInstallStarted, kMsgInstallTimeout}));
   EXPECT_TRUE(Has(Actions(), "FlowError:DL016"));
-  FuntionImpl::FindProcessByFullPath("markeraser_setup_1.0.0.0.exe", true, false);
+  // The timed-out setup program is left running by design; end it here.
+  EXPECT_EQ(KillChildrenNamed("markeraser_setup_1.0.0.0.exe"), 1);
 
   const std::string failing = DemoPackage("markeraser_setup_fail.exe");
   server_.ServeBytes(kPackagePath, failing);
@@ -271,7 +275,7 @@ TEST_F(InstallWorker, SuccessInTheThirdRoundAfterTwoFailedOnes) {
   const std::string package = DemoPackage("markeraser_setup.exe");
   server_.ServeBytes(kPackagePath, package, ServeOptions{.errorStatus = 500, .errorBody = "busy"});
   auto window = Window(server_.Url(kPackagePath), GetMd5Hex(package));
-  options_.timings.noProgressMs = 1000;
+  options_.timings.noProgressMs = 2500;  // ends each failing round
   options_.timings.retryPauseMs = 50;
   LogCapture log;
   // The server recovers once the third round has begun.

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 
@@ -9,6 +10,7 @@
 #include "InstallerRun.h"
 #include "SingleUserLog.h"
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
@@ -55,7 +57,7 @@ TEST(InstallerRun, FinishedTimedOutOrNotStarted) {
 
   // An error exit still counts as finished; the switches arrive as arguments.
   const SetupRunResult failedExit =
-      RunSetupProgram(Script(dir, "fails.sh", "echo \"$4\" > \"" + dir / "args" + "\"; exit 3"), command, 100,
+      RunSetupProgram(Script(dir, "fails.sh", "echo \"$4\" > \"" + dir / "args" + "\"; exit 3"), command, 2400,
                       onStarted, unit);
   EXPECT_EQ(failedExit.outcome, SetupWait::kFinished);
   EXPECT_EQ(dir.Read("args"), "/DIR=" + dir / "app" + "/\n");
@@ -65,6 +67,7 @@ TEST(InstallerRun, FinishedTimedOutOrNotStarted) {
   EXPECT_EQ(slow.waits, 4u);  // the time-out plus one further wait
   EXPECT_EQ(kill(slow.pid, 0), 0) << "a timed-out setup program is left running";
   kill(slow.pid, SIGKILL);
+  waitpid(slow.pid, nullptr, 0);
 
   const SetupRunResult missing = RunSetupProgram(dir / "absent", command, 3, onStarted, unit);
   EXPECT_EQ(missing.outcome, SetupWait::kNotStarted);
@@ -78,7 +81,7 @@ TEST(InstallerRun, PrivateCopyIsWhatRuns) {
   ASSERT_TRUE(copy.Make(package));
   EXPECT_NE(copy.path(), package);
   std::filesystem::remove(package);  // the download may go; the copy stays
-  EXPECT_EQ(RunSetupProgram(copy.path(), SetupCommand{}, 100, nullptr, std::chrono::milliseconds(50)).outcome,
+  EXPECT_EQ(RunSetupProgram(copy.path(), SetupCommand{}, 2400, nullptr, std::chrono::milliseconds(50)).outcome,
             SetupWait::kFinished);
   const std::string folder = copy.path().substr(0, copy.path().rfind('/'));
   struct stat st {};
@@ -97,7 +100,7 @@ TEST(InstallerRun, StartTargetMainExe) {
 
   const std::string product = Script(dir, "product", "pwd > started");
   EXPECT_EQ(FuntionImpl::StartTargetMainExe("\"" + product + "\"", 1), 0);
-  for (int i = 0; i < 500 && dir.Read("started").empty(); ++i) usleep(10000);
+  ASSERT_TRUE(WaitUntil([&] { return !dir.Read("started").empty(); }));
   EXPECT_EQ(dir.Read("started"), dir.path() + "\n");  // started in its own folder
   EXPECT_EQ(FuntionImpl::StopProductService(), 0);
 }

@@ -1,15 +1,14 @@
 // Runs the real qm_downloader in a scratch home under the offscreen platform.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <regex>
-#include <thread>
 
 #include "platform/InstanceLock.h"
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 namespace fs = std::filesystem;
 
@@ -39,11 +38,7 @@ class ProgramStart : public ::testing::Test {
 
   // Waits until the output file holds text (bounded).
   bool WaitForOutput(const std::string& output, const std::string& text) const {
-    for (int i = 0; i < 1500; ++i) {
-      if (dir_.Read(output).find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    return WaitUntil([&] { return dir_.Read(output).find(text) != std::string::npos; });
   }
 
   std::vector<std::string> LogFiles() const {
@@ -59,7 +54,7 @@ class ProgramStart : public ::testing::Test {
   TempDir dir_;
 };
 
-constexpr int kExitBoundMs = 60000;
+constexpr int kExitBoundMs = 120000;
 
 }  // namespace
 

@@ -3,6 +3,10 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "support/WaitUntil.h"
 
 StandInServer::StandInServer() : server_(std::make_unique<httplib::Server>()) {
   server_->new_task_queue = [] { return new httplib::ThreadPool(16); };
@@ -15,7 +19,11 @@ StandInServer::StandInServer() : server_(std::make_unique<httplib::Server>()) {
   thread_ = std::thread([this] { server_->listen_after_bind(); });
   // stop() is ignored until the accept loop runs: wait for it so that a
   // server can go down right after it was made.
-  while (!server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (port_ <= 0 || !WaitUntil([this] { return server_->is_running(); })) {
+    // Nothing can be tested without the server: say so and stop at once.
+    std::fprintf(stderr, "loopback test server did not start (port %d)\n", port_);
+    std::abort();
+  }
 }
 
 StandInServer::~StandInServer() { GoDown(); }

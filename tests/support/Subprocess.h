@@ -1,12 +1,21 @@
 #pragma once
-// Starts a real program for a test and waits for it with a bound.
+// Starts a real program for a test and waits for it with a bound. The object
+// owns the process: one still running when the object goes (a failed
+// assertion, an early return) is killed and reaped, so no test leaves a
+// program behind.
 #include <sys/types.h>
 
 #include <string>
 #include <vector>
 
-struct Subprocess {
-  pid_t pid = -1;
+class Subprocess {
+ public:
+  Subprocess() = default;
+  Subprocess(Subprocess&& other) noexcept;
+  Subprocess& operator=(Subprocess&& other) noexcept;
+  Subprocess(const Subprocess&) = delete;
+  Subprocess& operator=(const Subprocess&) = delete;
+  ~Subprocess();
 
   // argv[0] is the program path. extraEnv entries ("NAME=value") are added to
   // (or replace in) this process's environment. Standard output and error go
@@ -19,4 +28,11 @@ struct Subprocess {
   // after timeoutMs (the process is left running).
   int Wait(int timeoutMs);
   void Kill(int signal);
+
+  pid_t pid = -1;
 };
+
+// Kills and reaps every child of this process whose executable's file name is
+// exeName (for programs that code under test started and left running).
+// Returns how many were ended.
+int KillChildrenNamed(const std::string& exeName);

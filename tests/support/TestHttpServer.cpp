@@ -6,8 +6,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 
 #include "FuntionImpl.h"
+
+#include "support/WaitUntil.h"
 
 struct TestHttpServer::Entry {
   std::string data;
@@ -294,5 +298,9 @@ void TestHttpServer::Start() {
   port_ = server_->bind_to_any_port("127.0.0.1");
   thread_ = std::thread([this] { server_->listen_after_bind(); });
   // stop() before the loop runs would be lost and the join would hang.
-  while (!server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (port_ <= 0 || !WaitUntil([this] { return server_->is_running(); })) {
+    // Nothing can be tested without the server: say so and stop at once.
+    std::fprintf(stderr, "loopback test server did not start (port %d)\n", port_);
+    std::abort();
+  }
 }

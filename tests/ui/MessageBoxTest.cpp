@@ -89,7 +89,7 @@ TEST_F(MessageBox, ButtonsGiveTheirResults) {
     EXPECT_TRUE(ownerDisabled);
     EXPECT_TRUE(owner_.isEnabled());
     EXPECT_EQ(owner_.isHidden(), row.hidesOwner) << row.type;
-    PumpUntil([&] { return static_cast<int>(owner_.messages.size()) >= row.posts2943; }, 2000);
+    PumpUntil([&] { return static_cast<int>(owner_.messages.size()) >= row.posts2943; });
     EXPECT_EQ(static_cast<int>(owner_.messages.size()), row.posts2943) << row.type << row.button;
     if (row.posts2943) EXPECT_EQ(owner_.messages[0], kMsgClearCachedDownload);
   }
@@ -99,7 +99,7 @@ TEST_F(MessageBox, ButtonsGiveTheirResults) {
 TEST_F(MessageBox, OwnerTimersRunWhileTheBoxIsOpen) {
   owner_.SetTimer(1921, 20);
   RunBox(2, &owner_, [&](MessageBoxWnd& box) {
-    PumpUntil([&] { return owner_.timerIds.size() >= 3; }, 5000);
+    PumpUntil([&] { return owner_.timerIds.size() >= 3; });
     box.Close(2);
   });
   EXPECT_GE(owner_.timerIds.size(), 3u);
@@ -114,7 +114,7 @@ TEST_F(MessageBox, AutoRunConfirmsOneButtonBoxesOnly) {
   clock.start();
   EXPECT_EQ(RunBox(7, &owner_, [](MessageBoxWnd&) {}), 1);
   EXPECT_GE(clock.elapsed(), 900);
-  EXPECT_LT(clock.elapsed(), 10000);
+  EXPECT_LT(clock.elapsed(), 120000);
   bool stillOpen = false;
   EXPECT_EQ(RunBox(14, &owner_, [&](MessageBoxWnd& box) {
     QTimer::singleShot(1500, &box, [&] {

@@ -37,7 +37,7 @@ class RecordingWnd : public ui::WindowImplBase {
 };
 
 // Runs the event loop until done() holds or boundMs passes; returns done().
-inline bool PumpUntil(const std::function<bool()>& done, int boundMs = 5000) {
+inline bool PumpUntil(const std::function<bool()>& done, int boundMs = 120000) {
   QElapsedTimer clock;
   clock.start();
   while (!done() && clock.elapsed() < boundMs) {
