@@ -19,13 +19,14 @@
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
-// A round that should succeed never meets the no-progress limit, even on a
-// loaded machine under a sanitizer; tests of that limit use StallTimings().
+// A round that should succeed never meets the no-progress or transfer limits,
+// even on a loaded machine under a sanitizer; tests of those limits set them
+// or use StallTimings().
 inline DownloadTimings FastTimings() {
   DownloadTimings t;
   t.noProgressMs = 30000;
-  t.rangeTimeoutMs = 5000;
-  t.probeTimeoutMs = 5000;
+  t.rangeTimeoutMs = 60000;
+  t.probeTimeoutMs = 30000;
   t.probeRetryPauseMs = 5;
   t.dispatcherWaitMs = 60000;
   t.workerWaitMs = 30000;
@@ -42,6 +43,7 @@ inline DownloadTimings FastTimings() {
 inline DownloadTimings StallTimings() {
   DownloadTimings t = FastTimings();
   t.noProgressMs = 1500;
+  t.rangeTimeoutMs = 5000;  // a stalled transfer ends soon after the round
   return t;
 }
 
