@@ -11,6 +11,7 @@
 #include "CLibcurlTool.h"
 #include "CTask.h"
 #include "EngineFixture.h"
+#include "support/PeakMemoryGrowth.h"
 #include "support/RawHttpServer.h"
 #include "support/TestHttpServer.h"
 

@@ -8,6 +8,7 @@
 #include "SingleUserLog.h"
 #include "TestSettings.h"
 #include "support/LogCapture.h"
+#include "support/PeakMemoryGrowth.h"
 #include "support/RawHttpServer.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
@@ -124,7 +125,7 @@ TEST_F(ConfigurationService, OversizedRepliesFallBackToTheEmbeddedFile) {
   // for 2 GiB: half a reply is no reply.
   std::string streamed = kReply;
   streamed.resize(65536, ' ');
-  const std::string bomb = GzipOfZeros(256 * MiB);
+  const std::string bomb = GzipOfZeroMebibytes(256);
   const struct {
     const char* what;
     std::string head;

@@ -11,8 +11,6 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 RawHttpServer::RawHttpServer(std::string head, std::string body, std::int64_t bodyBytes)
     : head_(std::move(head) + "\r\n\r\n"), body_(std::move(body)), bodyBytes_(bodyBytes) {
@@ -49,32 +47,41 @@ void RawHttpServer::Serve() {
   }
 }
 
-void RawHttpServer::Answer(int client) {
-  // The request ends with its blank line (requests here carry no body).
-  std::string request;
+namespace {
+
+// Reads from the client until request holds `until` bytes (or, with until 0,
+// its blank line). False when the client went away or the server stops.
+bool ReadUntil(int client, std::string& request, std::size_t until, const std::atomic<bool>& stopping) {
   char buffer[4096];
-  while (request.find("\r\n\r\n") == std::string::npos && !stopping_) {
+  while (until == 0 ? request.find("\r\n\r\n") == std::string::npos : request.size() < until) {
+    if (stopping) return false;
     pollfd p{client, POLLIN, 0};
     if (poll(&p, 1, 50) <= 0) continue;
     const ssize_t n = recv(client, buffer, sizeof buffer, 0);
-    if (n <= 0) return;
+    if (n <= 0) return false;
     request.append(buffer, static_cast<std::size_t>(n));
   }
-  // A request body (a POST's) is read too: closing on unread bytes would
-  // reset the connection under the reply.
+  return true;
+}
+
+// Head plus body: a request body (a POST's) is read too, since closing on
+// unread bytes would reset the connection under the reply.
+bool ReadRequest(int client, std::string& request, const std::atomic<bool>& stopping) {
+  if (!ReadUntil(client, request, 0, stopping)) return false;
   std::size_t wanted = request.find("\r\n\r\n") + 4;
-  std::string lower = request.substr(0, wanted);
-  for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  if (const std::size_t at = lower.find("\r\ncontent-length:"); at != std::string::npos) {
-    wanted += static_cast<std::size_t>(std::atoll(lower.c_str() + at + 17));
+  std::string head = request.substr(0, wanted);
+  for (char& ch : head) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  if (const std::size_t at = head.find("\r\ncontent-length:"); at != std::string::npos) {
+    wanted += static_cast<std::size_t>(std::atoll(head.c_str() + at + 17));
   }
-  while (request.size() < wanted && !stopping_) {
-    pollfd p{client, POLLIN, 0};
-    if (poll(&p, 1, 50) <= 0) continue;
-    const ssize_t n = recv(client, buffer, sizeof buffer, 0);
-    if (n <= 0) return;
-    request.append(buffer, static_cast<std::size_t>(n));
-  }
+  return ReadUntil(client, request, wanted, stopping);
+}
+
+}  // namespace
+
+void RawHttpServer::Answer(int client) {
+  std::string request;
+  if (!ReadRequest(client, request, stopping_)) return;
   ++requests_;
   if (send(client, head_.data(), head_.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(head_.size())) return;
   if (request.rfind("HEAD ", 0) == 0) return;
@@ -97,48 +104,42 @@ void RawHttpServer::Answer(int client) {
 
 namespace {
 
-std::int64_t StatusField(const char* name) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind(name, 0) == 0) return std::atoll(line.c_str() + std::string(name).size()) * 1024;
-  }
-  return 0;
+// Deflates one more mebibyte of zeros with a full flush, which resets the
+// compressor: every such piece after the first comes out the same.
+std::string DeflateZeroMebibyte(z_stream& z, int flush) {
+  static const std::string zeros(std::size_t{1} << 20, '\0');
+  std::string out;
+  char buffer[1 << 16];
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
+  z.avail_in = flush == Z_FINISH ? 0 : static_cast<uInt>(zeros.size());
+  do {
+    z.next_out = reinterpret_cast<Bytef*>(buffer);
+    z.avail_out = sizeof buffer;
+    deflate(&z, flush);
+    out.append(buffer, sizeof buffer - z.avail_out);
+  } while (z.avail_out == 0 || z.avail_in != 0);
+  return out;
 }
 
 }  // namespace
 
-PeakMemoryGrowth::PeakMemoryGrowth() {
-  // "5" resets the peak to the current size.
-  std::ofstream("/proc/self/clear_refs") << "5";
-  start_ = StatusField("VmRSS:");
-  const std::int64_t peak = StatusField("VmHWM:");
-  // Without the reset the old peak stands in as the start.
-  if (peak > start_) start_ = peak;
-}
-
-std::int64_t PeakMemoryGrowth::Bytes() const { return StatusField("VmHWM:") - start_; }
-
-std::string GzipOfZeros(std::int64_t bytes) {
+std::string GzipOfZeroMebibytes(int count) {
   z_stream z{};
   deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
-  const std::string zeros(1 << 20, '\0');
-  std::string out;
-  char buffer[1 << 16];
-  for (std::int64_t left = bytes; left >= 0;) {
-    const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(zeros.size())));
-    left -= static_cast<std::int64_t>(n);
-    const int flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
-    z.avail_in = static_cast<uInt>(n);
-    do {
-      z.next_out = reinterpret_cast<Bytef*>(buffer);
-      z.avail_out = sizeof buffer;
-      deflate(&z, flush);
-      out.append(buffer, sizeof buffer - z.avail_out);
-    } while (z.avail_out == 0);
-    if (flush == Z_FINISH) break;
-  }
+  std::string out = DeflateZeroMebibyte(z, Z_FULL_FLUSH);
+  const std::string piece = DeflateZeroMebibyte(z, Z_FULL_FLUSH);
+  for (int i = 1; i < count; ++i) out += piece;
+  std::string end = DeflateZeroMebibyte(z, Z_FINISH);
   deflateEnd(&z);
-  return out;
+  // The trailer zlib wrote counts two pieces: CRC-32 and length of them all.
+  const std::string zeros(std::size_t{1} << 20, '\0');
+  const uLong one = crc32(0, reinterpret_cast<const Bytef*>(zeros.data()), static_cast<uInt>(zeros.size()));
+  uLong crc = one;
+  for (int i = 1; i < count; ++i) crc = crc32_combine(crc, one, static_cast<z_off_t>(zeros.size()));
+  const std::uint32_t size = static_cast<std::uint32_t>(static_cast<std::uint64_t>(count) << 20);
+  for (int i = 0; i < 4; ++i) {
+    end[end.size() - 8 + i] = static_cast<char>((crc >> (8 * i)) & 0xff);
+    end[end.size() - 4 + i] = static_cast<char>((size >> (8 * i)) & 0xff);
+  }
+  return out + end;
 }

@@ -37,16 +37,6 @@ class RawHttpServer {
   std::thread thread_;
 };
 
-// Growth of this process's peak resident memory since construction (the
-// kernel's high-water mark is reset when it can be).
-class PeakMemoryGrowth {
- public:
-  PeakMemoryGrowth();
-  std::int64_t Bytes() const;
-
- private:
-  std::int64_t start_ = 0;
-};
-
-// gzip of `bytes` zero bytes, made in pieces so the zeros are never all in memory.
-std::string GzipOfZeros(std::int64_t bytes);
+// A gzip stream of count (at least 2) mebibytes of zeros, made from two
+// compressed pieces: cheap to build, about a thousandth of its decoded size.
+std::string GzipOfZeroMebibytes(int count);

@@ -5,6 +5,7 @@
 
 #include "CurlHttpClient.h"
 #include "HttpGetText.h"
+#include "support/PeakMemoryGrowth.h"
 #include "support/RawHttpServer.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
@@ -73,7 +74,7 @@ TEST(ReportTransferLimits, EndlessRedirectsEndAtTheLimit) {
 }
 
 TEST(ReportTransferLimits, RepliesStopAtOneMebibyteAfterDecoding) {
-  const std::string bomb = GzipOfZeros(256 * MiB);
+  const std::string bomb = GzipOfZeroMebibytes(256);
   const std::string chunk(65536, 'x');
   const struct {
     const char* what;
