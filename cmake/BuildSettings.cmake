@@ -17,9 +17,10 @@ set(QM_GEO_HOST "https://geo.quillmarch.com" CACHE STRING "Geolocation service")
 set(QM_BANNER_HOST "https://banner.quillmarch.com" CACHE STRING "Banner service")
 set(QM_LOGUPLOAD_HOST "https://log.quillmarch.com" CACHE STRING "Diagnostic log upload host")
 
-# Package publishers. Packages are trusted when signed by a certificate that
-# chains to QM_TRUSTED_PUBLISHER_PEM or to the system CA store, and refused when
-# signed by one listed in QM_DISTRUSTED_PUBLISHER_PEM. Without a configured
+# Package publishers. Packages are trusted only when signed by a certificate of
+# QM_TRUSTED_PUBLISHER_PEM (or one that chains to a certificate there); the
+# system CA store is never used for packages. Packages signed by one listed in
+# QM_DISTRUSTED_PUBLISHER_PEM are refused. Without a configured
 # publisher the build makes its own demo publisher (key and certificate under
 # <build>/publisher/), which the demo product is signed with.
 set(QM_TRUSTED_PUBLISHER_PEM "" CACHE FILEPATH "PEM file with the trusted package publisher certificate(s)")

@@ -3,16 +3,12 @@
 #include <curl/curl.h>
 
 #include "ModuleDiagnostics.h"
+#include "TransferRules.h"
 
 namespace {
 
 constexpr long kConnectTimeoutS = 30;
 constexpr long kTotalTimeoutS = 40;
-
-size_t AppendBody(char* data, size_t size, size_t count, void* target) {
-  static_cast<std::string*>(target)->append(data, size * count);
-  return size * count;
-}
 
 int StopWhenCancelled(void* cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return static_cast<const std::atomic<bool>*>(cancel)->load() ? 1 : 0;
@@ -25,7 +21,7 @@ void ApplyLimits(CURL* curl) {
   if (rc != CURLE_OK) return report::Diagnose("Failed to set connection time out [%d]\n", rc);
   rc = curl_easy_setopt(curl, CURLOPT_TIMEOUT, kTotalTimeoutS);
   if (rc != CURLE_OK) return report::Diagnose("Failed to set time out [%d]\n", rc);
-  rc = curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendBody);
+  rc = curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, transfer::AppendCapped);
   if (rc != CURLE_OK) return report::Diagnose("Failed to set CURLOPT_WRITEFUNCTION [%d]\n", rc);
   rc = curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   if (rc != CURLE_OK) return report::Diagnose("Failed to CURLOPT_FOLLOWLOCATION [%d]\n", rc);
@@ -54,12 +50,23 @@ void CurlHttpClient::SetProxy(const std::string& proxy) {
   proxy_ = proxy;
 }
 
-void* CurlHttpClient::Prepare(std::string& response) {
+void* CurlHttpClient::Prepare() {
   CURL* curl = curl_easy_init();
   if (curl == nullptr) {
     report::Diagnose("Failed to create CURL connection\n", 0);
     return nullptr;
   }
+  // Only http and https, at most 5 redirects: a handle that cannot be held to
+  // that is not used.
+  if (const CURLcode rc = transfer::RestrictToWeb(curl); rc != CURLE_OK) {
+    report::Diagnose("Failed to restrict protocols [%d]\n", rc);
+    curl_easy_cleanup(curl);
+    return nullptr;
+  }
+  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(transfer::kSmallReplyLimit));
+  // Set here as well: the write data is always a capped body, even when a
+  // limit step below fails and skips the rest.
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, transfer::AppendCapped);
   // The peer is verified (libcurl's default): telemetry must not be readable
   // or forgeable by whoever sits on the path.
   curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
@@ -73,27 +80,30 @@ void* CurlHttpClient::Prepare(std::string& response) {
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   }
   ApplyLimits(curl);
-  (void)response;
   return curl;
 }
 
-int CurlHttpClient::Finish(void* handle, std::string& response) {
+int CurlHttpClient::Finish(void* handle, transfer::CappedBody& response) {
   CURL* curl = static_cast<CURL*>(handle);
   CURLcode rc = curl_easy_perform(curl);
   long status = 0;
   if (rc == CURLE_OK) rc = curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  if (response.exceeded || rc == CURLE_FILESIZE_EXCEEDED) {
+    report::Diagnose("Reply over the size limit refused [%d]\n", rc);
+  }
   if (rc != CURLE_OK) {
     report::Diagnose("Failed to perform request [%d]\n", rc);
     return rc;
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  results_[std::this_thread::get_id()] = {std::move(response), status};
+  results_[std::this_thread::get_id()] = {std::move(*response.text), status};
   return CURLE_OK;
 }
 
 int CurlHttpClient::Post(const std::string& url, const std::string& header, const std::string& body) {
   std::string response;
-  CURL* curl = static_cast<CURL*>(Prepare(response));
+  transfer::CappedBody capped{&response};
+  CURL* curl = static_cast<CURL*>(Prepare());
   if (curl == nullptr) return CURLE_FAILED_INIT;
   curl_slist* headers = curl_slist_append(nullptr, header.c_str());
   CURLcode rc = CURLE_OK;
@@ -104,8 +114,8 @@ int CurlHttpClient::Post(const std::string& url, const std::string& header, cons
       Set(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()),
           "Failed to set CURLOPT_POSTFIELDS [%d]\n", rc) &&
       Set(curl, CURLOPT_POSTFIELDS, body.c_str(), "Failed to set CURLOPT_POSTFIELDS [%d]\n", rc) &&
-      Set(curl, CURLOPT_WRITEDATA, &response, "Failed to set CURLOPT_WRITEDATA [%d]\n", rc);
-  const int result = ready ? Finish(curl, response) : rc;
+      Set(curl, CURLOPT_WRITEDATA, &capped, "Failed to set CURLOPT_WRITEDATA [%d]\n", rc);
+  const int result = ready ? Finish(curl, capped) : rc;
   curl_easy_cleanup(curl);
   curl_slist_free_all(headers);
   return result;
@@ -113,16 +123,17 @@ int CurlHttpClient::Post(const std::string& url, const std::string& header, cons
 
 int CurlHttpClient::Get(const std::string& url, const std::string& header) {
   std::string response;
-  CURL* curl = static_cast<CURL*>(Prepare(response));
+  transfer::CappedBody capped{&response};
+  CURL* curl = static_cast<CURL*>(Prepare());
   if (curl == nullptr) return CURLE_FAILED_INIT;
   curl_slist* headers = curl_slist_append(nullptr, header.c_str());
   CURLcode rc = CURLE_OK;
   const bool ready =
       Set(curl, CURLOPT_URL, url.c_str(), "Failed to set CURLOPT_URL [%d]\n", rc) &&
-      Set(curl, CURLOPT_WRITEDATA, &response, "Failed to set CURLOPT_WRITEDATA [%d]\n", rc) &&
+      Set(curl, CURLOPT_WRITEDATA, &capped, "Failed to set CURLOPT_WRITEDATA [%d]\n", rc) &&
       Set(curl, CURLOPT_HTTPHEADER, headers, "Failed to set CURLOPT_HTTPHEADER [%d]\n", rc) &&
       Set(curl, CURLOPT_HTTPGET, 1L, "Failed to set CURLOPT_POST [%d]\n", rc);
-  const int result = ready ? Finish(curl, response) : rc;
+  const int result = ready ? Finish(curl, capped) : rc;
   curl_easy_cleanup(curl);
   curl_slist_free_all(headers);
   return result;

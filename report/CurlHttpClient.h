@@ -2,15 +2,18 @@
 // libcurl client shared by several threads: every request builds and cleans
 // up its own easy handle; the result (response text, status) is kept per
 // calling thread. Requests are bounded by 30 s to connect and 40 s in total,
-// follow redirections and verify the peer (system CA store). Results are
-// libcurl codes; set-up and transfer failures also go to the module's
-// diagnostic file.
+// follow at most 5 redirections, speak http and https only (redirects
+// included), keep at most 1 MiB of reply and verify the peer (system CA
+// store). Results are libcurl codes; set-up and transfer failures also go to
+// the module's diagnostic file.
 #include <atomic>
 #include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
+
+#include "TransferRules.h"
 
 class CurlHttpClient {
  public:
@@ -27,8 +30,8 @@ class CurlHttpClient {
   void SetProxy(const std::string& proxy);
 
  private:
-  void* Prepare(std::string& response);
-  int Finish(void* handle, std::string& response);
+  void* Prepare();
+  int Finish(void* handle, transfer::CappedBody& response);
   std::string Proxy();
 
   std::mutex mutex_;

@@ -2,12 +2,14 @@
 
 #include <curl/curl.h>
 
+#include "ModuleDiagnostics.h"
+#include "TransferRules.h"
+
 namespace {
 
-size_t AppendBody(char* data, size_t size, size_t count, void* target) {
-  static_cast<std::string*>(target)->append(data, size * count);
-  return size * count;
-}
+// Whole-request bound: the receive limit alone lets a server that drips a
+// byte at a time hold the caller for ever.
+constexpr long kTotalTimeoutMs = 30000;
 
 int StopWhenCancelled(void* cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return static_cast<const std::atomic<bool>*>(cancel)->load() ? 1 : 0;
@@ -26,8 +28,14 @@ curl_slist* RequestHeaders() {
 int HttpGetText(const std::string& url, std::string& text, const std::atomic<bool>* cancel) {
   CURL* curl = curl_easy_init();
   if (curl == nullptr) return -1;
+  if (transfer::RestrictToWeb(curl) != CURLE_OK) {
+    curl_easy_cleanup(curl);
+    return -1;
+  }
   curl_slist* headers = RequestHeaders();
   std::string body;
+  transfer::CappedBody capped{&body};
+  transfer::CollectCapped(curl, capped);
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
   // Sends "Accept-Encoding: gzip, deflate" and decodes what comes back.
@@ -35,21 +43,21 @@ int HttpGetText(const std::string& url, std::string& text, const std::atomic<boo
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 6000L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 6L);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, kTotalTimeoutMs);
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   // Always a fresh answer: nothing is taken from or left in a cache.
   curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
   if (cancel != nullptr) {
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, StopWhenCancelled);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(cancel));
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   }
   long status = 0;
-  const bool ok = curl_easy_perform(curl) == CURLE_OK &&
-                  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK &&
-                  status == 200;
+  const CURLcode rc = curl_easy_perform(curl);
+  const bool ok =
+      rc == CURLE_OK && curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status == 200;
+  if (capped.exceeded || rc == CURLE_FILESIZE_EXCEEDED) report::Diagnose("Reply over the size limit refused [%d]\n", rc);
   curl_easy_cleanup(curl);
   curl_slist_free_all(headers);
   if (!ok) return -1;

@@ -27,6 +27,19 @@ std::int64_t FileSizeOrMinusOne(const std::string& path) {
   return ec ? -1 : static_cast<std::int64_t>(size);
 }
 
+// Size of the filesystem that will hold the package (0 when unknown): its
+// folder, or the nearest folder above it that exists.
+std::int64_t DiskBytesFor(const std::string& packagePath) {
+  std::error_code ec;
+  std::filesystem::path folder = std::filesystem::path(packagePath).parent_path();
+  while (!folder.empty() && !std::filesystem::exists(folder, ec) && folder != folder.parent_path()) {
+    folder = folder.parent_path();
+  }
+  const std::filesystem::space_info space = std::filesystem::space(folder.empty() ? "." : folder, ec);
+  if (ec || space.capacity == static_cast<std::uintmax_t>(-1)) return 0;
+  return static_cast<std::int64_t>(std::min<std::uintmax_t>(space.capacity, INT64_MAX));
+}
+
 void AddNumber(tinyxml2::XMLDocument& doc, tinyxml2::XMLElement* parent, const char* name, std::int64_t value) {
   parent->InsertEndChild(doc.NewElement(name))->ToElement()->SetText(value);
 }
@@ -177,7 +190,14 @@ std::int64_t CDownloadTaskManager::askContentLength(CURLcode& code, std::string&
     if (!redirected) {
       const std::int64_t length = LengthFromProbeHeaders(headers);
       if (logFlag != 0) QMLOG(" Get Contentlength = " << length);
-      if (length > 0) CSingleUserLog::GetInstance()->CacheContentLength(m_url, static_cast<std::uint64_t>(length));
+      if (length == 0) return 0;
+      // Slicing an absurd length would mean millions of tasks for a file no
+      // disk here can hold: that answer is a failed probe.
+      if (!PlausiblePackageLength(length, DiskBytesFor(m_localPath))) {
+        QMLOG(" [Error]: " << "content length " << length << " refused, larger than the disk or 1 TiB");
+        return 0;
+      }
+      CSingleUserLog::GetInstance()->CacheContentLength(m_url, static_cast<std::uint64_t>(length));
       return length;
     }
     m_url = ResolveLocation(m_url, location);
@@ -369,7 +389,15 @@ int CDownloadTaskManager::saveTaskInfo() {
   // An empty list says nothing worth keeping, and writing it would make the
   // next run discard a package that a saved list still describes.
   if (m_tasks.empty()) return 1;
-  platform::ReplaceFileContent(m_taskInfoPath, buildTaskInfoXml());
+  // The list is taken first and the package flushed after: every byte the
+  // list claims is then on the disk before the list is, so a power loss never
+  // leaves a list that claims bytes the package lacks.
+  const std::string xml = buildTaskInfoXml();
+  if (!platform::FlushFileData(m_localPath)) {
+    QMLOG(" [Error]: " << "package not flushed, task info not saved");
+    return 1;
+  }
+  platform::ReplaceFileContent(m_taskInfoPath, xml);
   return 1;
 }
 

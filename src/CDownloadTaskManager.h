@@ -38,8 +38,8 @@ class CDownloadTaskManager : public CTaskManager {
   // 1 consistent, 2 remote length changed, 3 list inconsistent, 0 remote
   // length unknown (probe failed; the saved state must be kept).
   int verifyTaskInfo(int logFlag);
-  // Replaces the task-info file atomically; skipped when there are no tasks.
-  // Always 1.
+  // Flushes the package to disk, then replaces the task-info file
+  // atomically; skipped when there are no tasks or the flush fails. Always 1.
   int saveTaskInfo();
   void addTask(std::unique_ptr<CTask> task);
   // A failed task leaves the dispatched list and is pending again.

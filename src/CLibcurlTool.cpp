@@ -16,6 +16,7 @@
 #include "CDownloadThread.h"
 #include "CTask.h"
 #include "Logger.h"
+#include "TransferRules.h"
 
 namespace {
 
@@ -27,15 +28,16 @@ std::mutex g_settingsLock;
 std::string g_caBundle;
 std::string g_uploadEndpoint = std::string(build::kLogUploadHost) + "/v1/productLogUpload";
 
-size_t AppendToString(char* data, size_t size, size_t count, void* target) {
-  static_cast<std::string*>(target)->append(data, size * count);
-  return size * count;
-}
+// Whole-transfer bound of the log upload: a stalled collector must not hold
+// the report mode for ever.
+constexpr long kUploadConnectTimeoutS = 30;
+constexpr long kUploadTimeoutS = 300;
 
-// Peer and host verification on every transfer, against the configured CA
-// bundle when there is one.
-CURLcode VerifyPeerAndHost(CURL* curl) {
-  const CURLcode code = curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+// Every transfer: http and https only, a bounded redirect chain, and peer and
+// host verification against the configured CA bundle when there is one.
+CURLcode ApplyTransferRules(CURL* curl) {
+  CURLcode code = transfer::RestrictToWeb(curl);
+  if (code == CURLE_OK) code = curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   if (code != CURLE_OK) return code;
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -77,7 +79,7 @@ std::string CLibcurlTool::CaBundle() {
   return g_caBundle;
 }
 
-CURLcode CLibcurlTool::setVerification() { return VerifyPeerAndHost(m_curl); }
+CURLcode CLibcurlTool::setVerification() { return ApplyTransferRules(m_curl); }
 
 CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t start, std::int64_t end,
                                            std::int64_t /*unused*/, CDownloadThread* thread) {
@@ -125,10 +127,17 @@ CURLcode CLibcurlTool::fetchToString(const std::string& url, std::string& out, b
   curl_easy_setopt(m_curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeoutMs));
   curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(m_curl, CURLOPT_MAXREDIRS, 5L);
-  curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &AppendToString);
-  curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &out);
+  transfer::CappedBody capped{&out};
+  transfer::CollectCapped(m_curl, capped);
+  // A probe's announced length is what it asks for, never a reason to stop.
+  if (headersOnly) curl_easy_setopt(m_curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t{0});
   CURLcode code = setVerification();
   if (code == CURLE_OK) code = curl_easy_perform(m_curl);
+  if (capped.exceeded || code == CURLE_FILESIZE_EXCEEDED) {
+    // Half a reply is no reply: the caller sees nothing to parse.
+    out.clear();
+    QMLOG(" Reply over " << capped.limit << " bytes refused: " << url);
+  }
   return code;
 }
 
@@ -172,10 +181,10 @@ int CLibcurlTool::HttpPost(const std::string& url, const std::string& body, std:
   curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
   curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
   curl_easy_setopt(curl, CURLOPT_READFUNCTION, nullptr);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &AppendToString);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response);
+  transfer::CappedBody capped{&response};
+  transfer::CollectCapped(curl, capped);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  CURLcode code = VerifyPeerAndHost(curl);
+  CURLcode code = ApplyTransferRules(curl);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 8L);
   curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
   if (code == CURLE_OK) code = curl_easy_perform(curl);
@@ -342,10 +351,13 @@ int UploadLogFile(std::string path, std::string fileName, std::string productId,
   curl_easy_setopt(curl, CURLOPT_MIMEPOST, form);
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(curl, CURLOPT_URL, endpoint.c_str());
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &AppendToString);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response);
+  transfer::CappedBody capped{&response};
+  transfer::CollectCapped(curl, capped);
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 1L);
-  CURLcode code = VerifyPeerAndHost(curl);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kUploadConnectTimeoutS);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT, kUploadTimeoutS);
+  CURLcode code = ApplyTransferRules(curl);
   if (code == CURLE_OK) code = curl_easy_perform(curl);
   long status = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);

@@ -1,7 +1,9 @@
 #pragma once
 // The download engine's HTTP client: one libcurl easy handle, five blocking
 // operations. Every result is a libcurl code (or the integers stated); nothing
-// throws. One object belongs to one thread at a time.
+// throws. One object belongs to one thread at a time. Every operation speaks
+// http and https only, for the first request and every redirect, follows at
+// most 5 redirects and has a whole-transfer time limit.
 #include <curl/curl.h>
 
 #include <cstdint>
@@ -42,10 +44,11 @@ class CLibcurlTool {
   CURLcode httpGet(const std::string& url, std::int64_t start, std::int64_t end, int flag, char* header,
                    long& statusCode);
   CURLcode httpGet(const std::string& url, char* header, long& statusCode);
-  // The same probe, whole header text (no 2000-byte cut).
+  // The same probe, whole header text (no 2000-byte cut; at most 1 MiB).
   CURLcode httpGetHeaders(const std::string& url, std::string& headers, long& statusCode);
 
-  // Small GET: body receives the response body. flag is unused.
+  // Small GET: body receives the response body. A body over 1 MiB (after
+  // decoding) fails the transfer and leaves body empty. flag is unused.
   CURLcode httpGet(const std::string& url, std::string& body, bool flag);
 
   // POST of body with libcurl's default form content type; response receives

@@ -47,15 +47,20 @@ PrivatePackageCopy::~PrivatePackageCopy() {
 }
 
 bool PrivatePackageCopy::Make(const std::string& packagePath) {
-  std::string pattern = platform::RuntimeDir() + "/qm-package-XXXXXX";
+  const std::string runtime = platform::RuntimeDir();
+  if (runtime.empty()) return false;
+  std::string pattern = runtime + "/qm-package-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) return false;
   folder_ = pattern;
   path_ = folder_ + "/" + packagePath.substr(packagePath.rfind('/') + 1);
   std::error_code ec;
   std::filesystem::copy_file(packagePath, path_, ec);
   if (ec) return false;
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
-  fd_ = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  // Read and run only: the bytes that are checked are the bytes that start.
+  namespace fs = std::filesystem;
+  fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_exec, ec);
+  if (ec) return false;
+  fd_ = open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   return fd_ >= 0;
 }
 

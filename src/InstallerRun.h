@@ -28,8 +28,9 @@ std::string InstallerLogFileName(const std::string& softwareName, const std::tm&
 // The program's own file name when it contains "_", else empty.
 std::string TrackingValueFor(const std::string& executablePath);
 
-// Copies the package into a private folder of its own (mode 0700) and opens
-// the copy: the check and the start then use the same bytes, whatever happens
+// Copies the package into a private folder of its own (mode 0700, inside the
+// user's private runtime folder), makes the copy read-only (mode 0500) and
+// opens it: the check and the start then use the same bytes, whatever happens
 // to the downloaded file meanwhile. The copy is removed by the destructor.
 class PrivatePackageCopy {
  public:

@@ -6,6 +6,7 @@
 #include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
+#include <openssl/x509v3.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -171,12 +172,33 @@ bool SignerDistrusted(CMS_ContentInfo* cms, const TrustAnchors& trust) {
 bool ChainTrusted(CMS_ContentInfo* cms, const Mapping& file, const Parts& parts, const TrustAnchors& trust) {
   StorePtr store(X509_STORE_new());
   if (store == nullptr) return false;
+  // Only the build's publishers anchor a chain; a configured leaf is trusted
+  // as it is, without the root that issued it.
   for (const X509Ptr& cert : ReadCerts(trust.trustedPem)) X509_STORE_add_cert(store.get(), cert.get());
-  if (trust.useSystemStore) X509_STORE_set_default_paths(store.get());
-  // Publisher certificates are for code signing, not e-mail.
+  X509_STORE_set_flags(store.get(), X509_V_FLAG_PARTIAL_CHAIN);
+  // The usage is checked on the signer below (OpenSSL's purposes have no code
+  // signing); any purpose keeps the chain rules themselves.
   X509_STORE_set_purpose(store.get(), X509_PURPOSE_ANY);
   BioPtr data = SpanBio(file.data(), parts.dataSize);
   return data != nullptr && CMS_verify(cms, nullptr, store.get(), data.get(), nullptr, CMS_BINARY) == 1;
+}
+
+// A certificate that states its usage must state code signing (extended key
+// usage) and digital signatures (key usage); one that states none allows both.
+bool AllowsCodeSigning(X509* cert) {
+  const std::uint32_t extended = X509_get_extended_key_usage(cert);
+  const std::uint32_t basic = X509_get_key_usage(cert);
+  const bool extendedOk = (X509_get_extension_flags(cert) & EXFLAG_XKUSAGE) == 0 || (extended & XKU_CODE_SIGN) != 0;
+  const bool basicOk = (X509_get_extension_flags(cert) & EXFLAG_KUSAGE) == 0 || (basic & KU_DIGITAL_SIGNATURE) != 0;
+  return extendedOk && basicOk;
+}
+
+bool SignersMayCodeSign(CMS_ContentInfo* cms) {
+  STACK_OF(X509)* signers = CMS_get0_signers(cms);
+  bool allowed = signers != nullptr && sk_X509_num(signers) > 0;
+  for (int i = 0; allowed && i < sk_X509_num(signers); ++i) allowed = AllowsCodeSigning(sk_X509_value(signers, i));
+  sk_X509_free(signers);
+  return allowed;
 }
 
 std::int32_t Check(const Mapping& file, const TrustAnchors& trust) {
@@ -188,13 +210,14 @@ std::int32_t Check(const Mapping& file, const TrustAnchors& trust) {
   if (!ContentMatches(cms.get(), file, parts)) return kBadDigest;
   if (SignerDistrusted(cms.get(), trust)) return kExplicitDistrust;
   if (!ChainTrusted(cms.get(), file, parts, trust)) return kSubjectNotTrusted;
+  if (!SignersMayCodeSign(cms.get())) return kWrongUsage;
   return kOk;
 }
 
 }  // namespace
 
 const TrustAnchors& BuildTrustAnchors() {
-  static const TrustAnchors anchors{kTrustedPublisherPem, kDistrustedPublisherPem, true};
+  static const TrustAnchors anchors{kTrustedPublisherPem, kDistrustedPublisherPem};
   return anchors;
 }
 

@@ -4,9 +4,11 @@
 // 12-byte info block (only the PKCS#7 id type and the big-endian signature
 // length set) and the marker "~Module signature appended~\n".
 //
-// Trust comes from the publisher certificates of this build and the system CA
-// store; a distrust list names publishers whose signatures are refused even
-// when their chain is good.
+// Trust comes only from the publisher certificates of this build, which are
+// the anchors themselves (a pinned leaf needs no root above it); the system CA
+// store never decides about packages. A signer certificate that states its
+// usage must allow code signing. A distrust list names publishers whose
+// signatures are refused even when their chain is good.
 #include <cstdint>
 #include <string>
 
@@ -22,15 +24,14 @@ inline constexpr std::int32_t kSubjectFormUnknown = static_cast<std::int32_t>(0x
 inline constexpr std::int32_t kExplicitDistrust = static_cast<std::int32_t>(0x800B0111);
 inline constexpr std::int32_t kSubjectNotTrusted = static_cast<std::int32_t>(0x800B0004);
 inline constexpr std::int32_t kBadDigest = static_cast<std::int32_t>(0x80096010);       // TRUST_E_BAD_DIGEST
+inline constexpr std::int32_t kWrongUsage = static_cast<std::int32_t>(0x800B0110);      // CERT_E_WRONG_USAGE
 
 struct TrustAnchors {
-  std::string trustedPem;     // publisher certificates (and their CAs) trusted for packages
+  std::string trustedPem;     // publisher certificates (or their CAs), the only anchors for packages
   std::string distrustedPem;  // publisher certificates refused outright
-  bool useSystemStore = true;
 };
 
-// The trust of this build: its configured publisher certificate(s) and the
-// system CA store.
+// The trust of this build: its configured publisher certificate(s).
 const TrustAnchors& BuildTrustAnchors();
 
 struct Outcome {

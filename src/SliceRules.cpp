@@ -35,12 +35,14 @@ std::int64_t SliceBytesDone(std::int64_t startPos, std::int64_t endPos, std::int
 
 bool TaskListConsistent(const std::vector<SavedSlice>& slices, std::int64_t contentLength,
                         std::int64_t packageSize) {
-  if (slices.empty() || contentLength <= 0) return false;
+  if (slices.empty() || !PlausiblePackageLength(contentLength, 0)) return false;
   std::int64_t expectedStart = 0;
   std::int64_t claimedExtent = 0;
   for (const SavedSlice& s : slices) {
     if (s.id < 1 || s.start != static_cast<std::int64_t>(s.id - 1) * kSliceSize) return false;
-    if (s.start != expectedStart || s.end < s.start) return false;
+    // Bounded by the length first: the sums below then cannot overflow,
+    // whatever numbers the file holds.
+    if (s.start != expectedStart || s.end < s.start || s.end > contentLength) return false;
     if (s.downloaded < s.start || s.downloaded > s.end) return false;
     if (s.status < kTaskNew || s.status > kTaskHandedOut || !s.hasRemotePath) return false;
     const std::int64_t done = SliceBytesDone(s.start, s.end, s.downloaded, contentLength);
@@ -100,3 +102,8 @@ std::string FormatSizeText(std::int64_t bytes) {
 }
 
 int WorkerCountFor(int processors) { return std::max(4, processors * 8 / 5); }
+
+bool PlausiblePackageLength(std::int64_t length, std::int64_t diskBytes) {
+  if (length <= 0 || length > kMaxPackageLength) return false;
+  return diskBytes <= 0 || length <= diskBytes;
+}

@@ -11,6 +11,8 @@ inline constexpr int kTaskNew = 0;
 inline constexpr int kTaskComplete = 1;
 inline constexpr int kTaskFailed = 2;
 inline constexpr int kTaskHandedOut = 3;
+// No package is larger: a length past it is a server's lie, not a download.
+inline constexpr std::int64_t kMaxPackageLength = std::int64_t{1} << 40;  // 1 TiB
 
 struct SliceRange {
   std::int64_t start = 0;
@@ -50,6 +52,7 @@ struct SavedSlice {
 // (TaskId-1)*4 MiB and right after the previous EndPos, the last EndPos at
 // the length, positions inside their slice, a known status, a source URL, and
 // a package file holding every byte the list claims (packageSize < 0: no file).
+// Any number, however large, gives an answer without overflow.
 bool TaskListConsistent(const std::vector<SavedSlice>& slices, std::int64_t contentLength,
                         std::int64_t packageSize);
 
@@ -60,3 +63,7 @@ std::string FormatSizeText(std::int64_t bytes);
 
 // Processors x 8 / 5, at least 4.
 int WorkerCountFor(int processors);
+
+// A probed length the download can take: positive, at most 1 TiB and at most
+// the size of the disk that will hold it (diskBytes <= 0: size unknown).
+bool PlausiblePackageLength(std::int64_t length, std::int64_t diskBytes);

@@ -9,4 +9,9 @@ namespace platform {
 // False when any step fails; the target is then left as it was.
 bool ReplaceFileContent(const std::string& path, const std::string& content);
 
+// Flushes the data already written to the file at path (by any descriptor) to
+// the disk. False only when the disk reports a write error; a missing file,
+// or a filesystem that cannot sync, has nothing to flush.
+bool FlushFileData(const std::string& path);
+
 }  // namespace platform

@@ -13,12 +13,18 @@ namespace platform {
 
 InstanceLock::~InstanceLock() { Release(); }
 
-std::string InstanceLock::PathFor(const std::string& name) { return RuntimeDir() + "/" + name + ".lock"; }
+std::string InstanceLock::PathFor(const std::string& name) {
+  const std::string folder = RuntimeDir();
+  return folder.empty() ? std::string() : folder + "/" + name + ".lock";
+}
 
 bool InstanceLock::Create(const std::string& name, bool& alreadyExisted) {
   Release();
   alreadyExisted = false;
-  fd_ = open(PathFor(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  const std::string path = PathFor(name);
+  if (path.empty()) return false;
+  // A link planted under the lock's name is never followed.
+  fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd_ < 0) return false;
   if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
     alreadyExisted = errno == EWOULDBLOCK;

@@ -1,6 +1,7 @@
 #pragma once
-// A lock named across processes of one user: a lock file in the runtime folder
-// held with flock. The kernel drops it when the holder ends, however it ends.
+// A lock named across processes of one user: a lock file in the user's
+// private runtime folder, opened without following links and held with flock.
+// The kernel drops it when the holder ends, however it ends.
 #include <string>
 
 namespace platform {
@@ -18,6 +19,7 @@ class InstanceLock {
   bool Held() const { return held_; }
   void Release();
 
+  // The lock file's path; empty when the user has no private runtime folder.
   static std::string PathFor(const std::string& name);
 
  private:

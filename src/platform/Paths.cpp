@@ -1,8 +1,11 @@
 #include "platform/Paths.h"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
@@ -14,6 +17,27 @@ std::string FromEnv(const char* name, const char* fallbackUnderHome) {
   const char* value = std::getenv(name);
   if (value != nullptr && value[0] == '/') return value;
   return HomeDir() + "/" + fallbackUnderHome;
+}
+
+// The folder at path, made (mode 0700) when missing, is usable when it is a
+// real folder of this user; one of ours with looser rights is tightened.
+// Links are never followed, and others cannot swap the entry afterwards: it is
+// ours, and a shared temporary folder lets only an entry's owner rename it.
+bool EnsurePrivateFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  const bool ours = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+  const bool tight = ours && ((st.st_mode & 077) == 0 || ::fchmod(fd, 0700) == 0);
+  ::close(fd);
+  return tight;
+}
+
+std::string TemporaryFolder() {
+  std::error_code ec;
+  const std::string tmp = std::filesystem::temp_directory_path(ec).string();
+  return ec || tmp.empty() ? "/tmp" : tmp;
 }
 
 }  // namespace
@@ -39,9 +63,14 @@ std::string ConfigHome() { return FromEnv("XDG_CONFIG_HOME", ".config"); }
 std::string RuntimeDir() {
   const char* value = std::getenv("XDG_RUNTIME_DIR");
   if (value != nullptr && value[0] == '/') return value;
+  const std::string shared = TemporaryFolder() + "/quillmarch-" + std::to_string(::geteuid());
+  if (EnsurePrivateFolder(shared)) return shared;
+  // Someone else holds that name: a folder under the user's own cache.
   std::error_code ec;
-  const std::string tmp = std::filesystem::temp_directory_path(ec).string();
-  return ec || tmp.empty() ? "/tmp" : tmp;
+  const std::string parent = CacheHome() + "/quillmarch";
+  std::filesystem::create_directories(parent, ec);
+  const std::string own = parent + "/run";
+  return EnsurePrivateFolder(own) ? own : std::string();
 }
 
 }  // namespace platform

@@ -29,7 +29,8 @@ namespace {
 // descriptor releases it.
 class FileLock {
  public:
-  FileLock(const std::string& path, int operation) : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+  FileLock(const std::string& path, int operation)
+      : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644)) {
     if (fd_ < 0) return;
     int rc = 0;
     do {

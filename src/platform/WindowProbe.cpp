@@ -11,13 +11,14 @@
 namespace platform {
 
 std::string WindowSocketPath(const std::string& windowClassName) {
-  return RuntimeDir() + "/" + windowClassName + ".sock";
+  const std::string folder = RuntimeDir();
+  return folder.empty() ? std::string() : folder + "/" + windowClassName + ".sock";
 }
 
 bool RaiseWindowOfClass(const std::string& windowClassName) {
   const std::string path = WindowSocketPath(windowClassName);
   sockaddr_un addr{};
-  if (path.size() >= sizeof addr.sun_path) return false;
+  if (path.empty() || path.size() >= sizeof addr.sun_path) return false;
   addr.sun_family = AF_UNIX;
   std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);

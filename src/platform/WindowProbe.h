@@ -6,7 +6,8 @@
 
 namespace platform {
 
-// Socket path of the window class in the user's runtime folder.
+// Socket path of the window class in the user's private runtime folder
+// (empty when there is none).
 std::string WindowSocketPath(const std::string& windowClassName);
 
 // True when a window of that class answers; it is then asked to raise itself.

@@ -87,6 +87,20 @@ TEST(SliceRules, ConsistencyOfASavedList) {
   }
 }
 
+TEST(SliceRules, PlausiblePackageLengths) {
+  constexpr std::int64_t TiB = std::int64_t{1} << 40;
+  const struct {
+    std::int64_t length;
+    std::int64_t disk;
+    bool plausible;
+  } cases[] = {
+      {1, 0, true},          {TiB, 0, true},        {TiB + 1, 0, false},      {0, 0, false},
+      {-1, 0, false},        {INT64_MIN, 0, false}, {INT64_MAX, 0, false},    {9000000000000000000, 0, false},
+      {1000, 1000, true},    {1001, 1000, false},   {TiB, 2 * TiB, true},     {TiB + 1, 2 * TiB, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PlausiblePackageLength(c.length, c.disk), c.plausible) << c.length << " " << c.disk;
+}
+
 TEST(SliceRules, SizeTexts) {
   const struct {
     std::int64_t bytes;

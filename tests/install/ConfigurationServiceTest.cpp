@@ -8,6 +8,8 @@
 #include "SingleUserLog.h"
 #include "TestSettings.h"
 #include "support/LogCapture.h"
+#include "support/PeakMemoryGrowth.h"
+#include "support/RawHttpServer.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
@@ -115,6 +117,40 @@ TEST_F(ConfigurationService, BrokenRepliesFallBackToTheEmbeddedFile) {
   MakeConfigurationReady(config_, abandoned_, embedded_);
   EXPECT_EQ(config_.source, CConfigure::kFromFile);
   EXPECT_EQ(config_.Site_id, 61);
+}
+
+TEST_F(ConfigurationService, OversizedRepliesFallBackToTheEmbeddedFile) {
+  constexpr std::int64_t MiB = 1048576;
+  // A whole <Downloader> element right at the start of a reply that goes on
+  // for 2 GiB: half a reply is no reply.
+  std::string streamed = kReply;
+  streamed.resize(65536, ' ');
+  const std::string bomb = GzipOfZeroMebibytes(256);
+  const struct {
+    const char* what;
+    std::string head;
+    std::string body;
+    std::int64_t bytes;
+  } cases[] = {
+      {"2 GiB announced", "HTTP/1.1 200 OK\r\nContent-Length: 2147483648", streamed, 2048 * MiB},
+      {"2 GiB unannounced", "HTTP/1.1 200 OK\r\nConnection: close", streamed, 2048 * MiB},
+      {"length of 9e18", "HTTP/1.1 200 OK\r\nContent-Length: 9000000000000000000", streamed, 2048 * MiB},
+      {"gzip bomb", "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " + std::to_string(bomb.size()),
+       bomb, static_cast<std::int64_t>(bomb.size())},
+  };
+  for (const auto& c : cases) {
+    RawHttpServer primary(c.head, c.body, c.bytes);
+    RawHttpServer mirror(c.head, c.body, c.bytes);
+    SetQueryEndpoints({primary.Url(""), mirror.Url(""), kDown});
+    CConfigure config(127, 1033, 61);
+    const PeakMemoryGrowth memory;
+    MakeConfigurationReady(config, abandoned_, embedded_);
+    EXPECT_EQ(config.status, CConfigure::kReady) << c.what;
+    EXPECT_EQ(config.source, CConfigure::kFromFile) << c.what;
+    EXPECT_EQ(primary.Requests(), 1) << c.what;
+    EXPECT_EQ(mirror.Requests(), 1) << c.what;
+    EXPECT_LT(memory.Bytes(), 64 * MiB) << c.what;
+  }
 }
 
 TEST_F(ConfigurationService, TestEnvAsksThePlainTestEndpointTwice) {

@@ -11,13 +11,16 @@
 #include "FlowErrors.h"
 #include "FuntionImpl.h"
 #include "InstallThreadFunc.h"
+#include "PackageSignature.h"
 #include "SingleUserLog.h"
 #include "platform/RegistryStore.h"
 #include "support/LogCapture.h"
 #include "support/RecordingInstallWindow.h"
+#include "support/ScopedEnv.h"
 #include "support/StandInServer.h"
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
+#include "support/TestCa.h"
 #include "support/TestHttpServer.h"
 
 namespace fs = std::filesystem;
@@ -210,6 +213,39 @@ TEST_F(InstallWorker, BadSignaturesStopBeforeAnythingRuns) {
     EXPECT_TRUE(Has(Actions(), std::string("FlowError:") + c.code)) << c.name;
     EXPECT_FALSE(fs::exists(dir_ / "install/MarkEraser.exe")) << c.name;
     ClearAPPData(PackageFile());  // the next case downloads afresh
+  }
+}
+
+// The bytes a signed package signs: everything before its signature.
+std::string SignedPart(const std::string& package) {
+  const std::string info = package.substr(package.size() - 28 - 12, 12);
+  std::size_t sigSize = 0;
+  for (int i = 8; i < 12; ++i) sigSize = (sigSize << 8) | static_cast<unsigned char>(info[i]);
+  return package.substr(0, package.size() - 28 - 12 - sigSize);
+}
+
+TEST_F(InstallWorker, SignatureFromACaTheSystemTrustsIsNotThePublishers) {
+  // The demo setup program re-signed with a code-signing certificate that a
+  // CA of the system store issued to someone else.
+  TestCa publicCa(dir_.path(), "public");
+  std::string cert, key, error;
+  ASSERT_TRUE(publicCa.IssueCodeSigningCert("vendor", cert, key));
+  const ScopedEnv systemStore("SSL_CERT_FILE", publicCa.CertFile());
+  dir_.Write("resigned.exe", SignedPart(DemoPackage("markeraser_setup.exe")));
+  ASSERT_TRUE(signature::SignFile(dir_ / "resigned.exe", key, cert, dir_ / "resigned.exe", error)) << error;
+  const std::string resigned = dir_.Read("resigned.exe");
+  for (const bool md5Matches : {true, false}) {
+    LogCapture log;
+    const std::string path = std::string("/public-ca-") + (md5Matches ? "md5" : "nomd5") + kPackagePath;
+    server_.ServeBytes(path, resigned);
+    auto window = Window(server_.Url(path), md5Matches ? GetMd5Hex(resigned) : GetMd5Hex("other"));
+    EXPECT_EQ(InstallThreadFunc(*window, options_), -1);
+    EXPECT_EQ(window->MessageIds(), (std::vector<int>{kMsgVerifyStart, kMsgSignatureFailed}));
+    EXPECT_TRUE(Has(Actions(), md5Matches ? "FlowError:DL014" : "FlowError:DL015"));
+    EXPECT_NE(log.Text().find(" VerifyEmbeddedSignature result is -2146762748, The signature is present, but not trusted."),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(dir_ / "install/MarkEraser.exe"));
+    ClearAPPData(PackageFile());
   }
 }
 

@@ -87,6 +87,9 @@ TEST(InstallerRun, PrivateCopyIsWhatRuns) {
   struct stat st {};
   ASSERT_EQ(stat(folder.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
+  // The checked copy is read and run only.
+  ASSERT_EQ(fstat(copy.fd(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0500u);
 }
 
 TEST(InstallerRun, StartTargetMainExe) {

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+#include <openssl/x509_vfy.h>
 
 #include <filesystem>
 #include <fstream>
@@ -7,37 +10,42 @@
 #include "FuntionImpl.h"
 #include "PackageSignature.h"
 #include "support/LogCapture.h"
+#include "support/ScopedEnv.h"
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
+#include "support/TestCa.h"
 
 namespace {
 
 // Publishers made with the openssl command line: a CA with a code-signing
-// publisher under it, a self-signed stranger, and a publisher that is
-// distrusted although its CA is trusted.
+// publisher under it, a self-signed stranger, a publisher that is distrusted
+// although its CA is trusted, and two whose stated usage excludes code signing.
 class Publishers {
  public:
   Publishers() {
     Run({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Test Root",
          "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign",
          "-keyout", dir_ / "ca.key", "-out", dir_ / "ca.pem"});
-    Issue("good");
-    Issue("bad");
+    Issue("good", kCodeSigning);
+    Issue("bad", kCodeSigning);
+    Issue("server", "extendedKeyUsage=serverAuth\nkeyUsage=critical,digitalSignature\n");
+    Issue("encipher", "extendedKeyUsage=codeSigning\nkeyUsage=critical,keyEncipherment\n");
     Run({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Stranger",
          "-keyout", dir_ / "stranger.key", "-out", dir_ / "stranger.pem"});
   }
 
   signature::TrustAnchors Trust() const {
-    return {dir_.Read("ca.pem"), dir_.Read("bad.pem"), false};
+    return {dir_.Read("ca.pem"), dir_.Read("bad.pem")};
   }
   std::string Key(const std::string& who) const { return dir_ / (who + ".key"); }
   std::string Cert(const std::string& who) const { return dir_ / (who + ".pem"); }
 
  private:
-  void Issue(const std::string& who) {
+  static constexpr const char* kCodeSigning = "extendedKeyUsage=codeSigning\nkeyUsage=critical,digitalSignature\n";
+  void Issue(const std::string& who, const std::string& extensions) {
     Run({"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=" + who, "-keyout", Key(who), "-out",
          dir_ / (who + ".csr")});
-    dir_.Write(who + ".ext", "extendedKeyUsage=codeSigning\nkeyUsage=critical,digitalSignature\n");
+    dir_.Write(who + ".ext", extensions);
     Run({"x509", "-req", "-in", dir_ / (who + ".csr"), "-CA", dir_ / "ca.pem", "-CAkey", dir_ / "ca.key",
          "-CAcreateserial", "-days", "2", "-extfile", dir_ / (who + ".ext"), "-out", Cert(who)});
   }
@@ -47,6 +55,22 @@ class Publishers {
   }
   TempDir dir_;
 };
+
+// Whether OpenSSL's default (system) store vouches for the certificate file.
+bool SystemStoreTrusts(const std::string& certFile) {
+  X509_STORE* store = X509_STORE_new();
+  X509_STORE_set_default_paths(store);
+  std::FILE* file = std::fopen(certFile.c_str(), "rb");
+  X509* cert = file != nullptr ? PEM_read_X509(file, nullptr, nullptr, nullptr) : nullptr;
+  if (file != nullptr) std::fclose(file);
+  X509_STORE_CTX* ctx = X509_STORE_CTX_new();
+  const bool trusted = cert != nullptr && X509_STORE_CTX_init(ctx, store, cert, nullptr) == 1 &&
+                       X509_verify_cert(ctx) == 1;
+  X509_STORE_CTX_free(ctx);
+  X509_free(cert);
+  X509_STORE_free(store);
+  return trusted;
+}
 
 const Publishers& SharedPublishers() {
   static const Publishers publishers;
@@ -114,6 +138,10 @@ TEST_F(PackageSignature, FaultsGiveTheirOutcome) {
        "The signature is present, but not trusted."},
       {"distrusted publisher", [&] { return Signed("bad"); }, signature::kExplicitDistrust,
        "The signature is present, but specifically disallowed."},
+      {"publisher for servers only", [&] { return Signed("server"); }, signature::kWrongUsage,
+       "Error is: 0x800b0110."},
+      {"publisher key for encryption only", [&] { return Signed("encipher"); }, signature::kWrongUsage,
+       "Error is: 0x800b0110."},
       {"data after the signature",
        [&] {
          const std::string p = Signed("good");
@@ -184,4 +212,29 @@ TEST_F(PackageSignature, BuildTrustLogsTheResultLine) {
                                 "\" is not signed."),
             std::string::npos)
       << capture.Text();
+}
+
+TEST_F(PackageSignature, SystemStoreNeverVouchesForPackages) {
+  // A CA the system store trusts issues a proper code-signing certificate to
+  // someone who is not the publisher.
+  TestCa publicCa(dir_.path(), "public");
+  std::string cert, key, error;
+  ASSERT_TRUE(publicCa.IssueCodeSigningCert("vendor", cert, key));
+  const ScopedEnv systemStore("SSL_CERT_FILE", publicCa.CertFile());
+  ASSERT_TRUE(SystemStoreTrusts(cert));
+  const std::string path = Package("vendor.bin");
+  ASSERT_TRUE(signature::SignFile(path, key, cert, path, error)) << error;
+  for (const signature::TrustAnchors& trust : {signature::BuildTrustAnchors(), SharedPublishers().Trust()}) {
+    const signature::Outcome outcome = signature::VerifyFile(path, trust);
+    EXPECT_FALSE(outcome.valid);
+    EXPECT_EQ(outcome.result, signature::kSubjectNotTrusted);
+    EXPECT_EQ(outcome.message, "The signature is present, but not trusted.");
+  }
+}
+
+TEST_F(PackageSignature, APinnedLeafIsTrustedWithoutItsRoot) {
+  const signature::TrustAnchors leafOnly{TempDir::ReadAbsolute(SharedPublishers().Cert("good")), ""};
+  EXPECT_TRUE(signature::VerifyFile(Signed("good"), leafOnly).valid);
+  // Its sibling under the same CA is not the pinned publisher.
+  EXPECT_EQ(signature::VerifyFile(Signed("bad"), leafOnly).result, signature::kSubjectNotTrusted);
 }

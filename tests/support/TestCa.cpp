@@ -20,7 +20,19 @@ void AddExtension(X509* cert, X509* issuer, int nid, const char* value) {
   }
 }
 
-X509* MakeCert(EVP_PKEY* key, const char* commonName, X509* issuer, EVP_PKEY* issuerKey, long serial) {
+// What a leaf certificate is for: its key usage, extended key usage and
+// subject alternative names (empty: extension left out).
+struct LeafUsage {
+  const char* keyUsage;
+  const char* extendedKeyUsage;
+  const char* altNames;
+};
+
+constexpr LeafUsage kServerUsage{"critical,digitalSignature,keyEncipherment", "serverAuth",
+                                 "IP:127.0.0.1,DNS:localhost"};
+
+X509* MakeCert(EVP_PKEY* key, const char* commonName, X509* issuer, EVP_PKEY* issuerKey, long serial,
+               const LeafUsage& usage = kServerUsage) {
   X509* cert = X509_new();
   X509_set_version(cert, 2);
   ASN1_INTEGER_set(X509_get_serialNumber(cert), serial);
@@ -37,9 +49,9 @@ X509* MakeCert(EVP_PKEY* key, const char* commonName, X509* issuer, EVP_PKEY* is
     AddExtension(cert, signer, NID_subject_key_identifier, "hash");
   } else {
     AddExtension(cert, signer, NID_basic_constraints, "critical,CA:FALSE");
-    AddExtension(cert, signer, NID_key_usage, "critical,digitalSignature,keyEncipherment");
-    AddExtension(cert, signer, NID_ext_key_usage, "serverAuth");
-    AddExtension(cert, signer, NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost");
+    if (usage.keyUsage[0] != '\0') AddExtension(cert, signer, NID_key_usage, usage.keyUsage);
+    if (usage.extendedKeyUsage[0] != '\0') AddExtension(cert, signer, NID_ext_key_usage, usage.extendedKeyUsage);
+    if (usage.altNames[0] != '\0') AddExtension(cert, signer, NID_subject_alt_name, usage.altNames);
     AddExtension(cert, signer, NID_authority_key_identifier, "keyid:always");
   }
   X509_sign(cert, issuerKey != nullptr ? issuerKey : key, EVP_sha256());
@@ -52,6 +64,20 @@ bool WritePem(const std::string& path, X509* cert, EVP_PKEY* key) {
   const bool ok = cert != nullptr ? PEM_write_X509(file, cert) == 1
                                   : PEM_write_PrivateKey(file, key, nullptr, nullptr, 0, nullptr, nullptr) == 1;
   std::fclose(file);
+  return ok;
+}
+
+// Writes <folder>/<name>.pem and .key: a new key and its certificate issued by the CA.
+bool IssueLeaf(const std::string& folder, const std::string& name, const std::string& commonName, void* caCert,
+               void* caKey, long serial, const LeafUsage& usage, std::string& certFile, std::string& keyFile) {
+  EVP_PKEY* key = EVP_EC_gen("P-256");
+  X509* cert = MakeCert(key, commonName.c_str(), static_cast<X509*>(caCert), static_cast<EVP_PKEY*>(caKey), serial,
+                        usage);
+  certFile = folder + "/" + name + ".pem";
+  keyFile = folder + "/" + name + ".key";
+  const bool ok = WritePem(certFile, cert, nullptr) && WritePem(keyFile, nullptr, key);
+  X509_free(cert);
+  EVP_PKEY_free(key);
   return ok;
 }
 
@@ -72,12 +98,10 @@ TestCa::~TestCa() {
 }
 
 bool TestCa::IssueServerCert(const std::string& name, std::string& certFile, std::string& keyFile) const {
-  EVP_PKEY* key = EVP_EC_gen("P-256");
-  X509* cert = MakeCert(key, "127.0.0.1", static_cast<X509*>(cert_), static_cast<EVP_PKEY*>(key_), 2);
-  certFile = folder_ + "/" + name + ".pem";
-  keyFile = folder_ + "/" + name + ".key";
-  const bool ok = WritePem(certFile, cert, nullptr) && WritePem(keyFile, nullptr, key);
-  X509_free(cert);
-  EVP_PKEY_free(key);
-  return ok;
+  return IssueLeaf(folder_, name, "127.0.0.1", cert_, key_, 2, kServerUsage, certFile, keyFile);
+}
+
+bool TestCa::IssueCodeSigningCert(const std::string& name, std::string& certFile, std::string& keyFile) const {
+  const LeafUsage usage{"critical,digitalSignature", "codeSigning", ""};
+  return IssueLeaf(folder_, name, name, cert_, key_, 3, usage, certFile, keyFile);
 }

@@ -2,7 +2,7 @@
 //   qm-sign --key KEY.pem --cert CERT.pem IN [OUT]
 //   qm-sign --verify [--trust CERTS.pem] FILE
 // Without OUT the package is signed in place. --verify checks against the
-// build's publishers and the system store, or only against --trust.
+// build's publishers, or only against --trust.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -29,7 +29,7 @@ std::string ReadAll(const std::string& path) {
 
 int Verify(const std::string& file, const std::string& trustFile) {
   signature::TrustAnchors trust = signature::BuildTrustAnchors();
-  if (!trustFile.empty()) trust = {ReadAll(trustFile), "", false};
+  if (!trustFile.empty()) trust = {ReadAll(trustFile), ""};
   const signature::Outcome outcome = signature::VerifyFile(file, trust);
   std::printf("%s\n", outcome.message.c_str());
   return outcome.valid ? 0 : 1;

@@ -1,0 +1,42 @@
+#pragma once
+// A loopback server that answers every request with one fixed header block
+// and then a body streamed from a pattern, for replies no well-behaved server
+// library would send: a Content-Length the body never matches, a body of
+// gigabytes that is never held in memory, bytes of an encoding bomb. It stops
+// sending as soon as the client goes away, and after bodyBytes bytes.
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+class RawHttpServer {
+ public:
+  // head: the status line and headers without the blank line that ends them.
+  // body: repeated until bodyBytes bytes have been sent (or the client left).
+  RawHttpServer(std::string head, std::string body, std::int64_t bodyBytes);
+  ~RawHttpServer();
+  RawHttpServer(const RawHttpServer&) = delete;
+  RawHttpServer& operator=(const RawHttpServer&) = delete;
+
+  std::string Url(const std::string& path) const;
+  int Requests() const { return requests_.load(); }
+  std::int64_t BytesSent() const { return sent_.load(); }
+
+ private:
+  void Serve();
+  void Answer(int client);
+
+  std::string head_;
+  std::string body_;
+  std::int64_t bodyBytes_;
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> requests_{0};
+  std::atomic<std::int64_t> sent_{0};
+  std::thread thread_;
+};
+
+// A gzip stream of count (at least 2) mebibytes of zeros, made from two
+// compressed pieces: cheap to build, about a thousandth of its decoded size.
+std::string GzipOfZeroMebibytes(int count);

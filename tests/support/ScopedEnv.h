@@ -1,0 +1,32 @@
+#pragma once
+// Sets an environment variable for the life of the object and puts the old
+// value (or its absence) back afterwards.
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  // Removes the variable for the life of the object.
+  explicit ScopedEnv(const char* name) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
