@@ -15,6 +15,7 @@ set(QM_EXCEPTION_TEST_HOST "http://test-report.quillmarch.com" CACHE STRING "Exc
 set(QM_USER_HOST "https://user.quillmarch.com" CACHE STRING "User service")
 set(QM_GEO_HOST "https://geo.quillmarch.com" CACHE STRING "Geolocation service")
 set(QM_BANNER_HOST "https://banner.quillmarch.com" CACHE STRING "Banner service")
+set(QM_BANNER_TEST_HOST "https://test-banner.quillmarch.com" CACHE STRING "Banner service of the test environment")
 set(QM_LOGUPLOAD_HOST "https://log.quillmarch.com" CACHE STRING "Diagnostic log upload host")
 
 # Package publishers. Packages are trusted only when signed by a certificate of

@@ -14,6 +14,7 @@
 
 #include "ui/LayoutBuilder.h"
 #include "ui/MessageEvent.h"
+#include "ui/TsanAnnotations.h"
 
 namespace ui {
 namespace {
@@ -132,7 +133,9 @@ void WindowImplBase::KillTimer(int id) {
 bool WindowImplBase::PostMessage(WindowImplBase* window, int msg, std::intptr_t wParam, std::intptr_t lParam) {
   std::lock_guard<std::mutex> lock(g_liveMutex);
   if (window == nullptr || LiveWindows().count(window) == 0) return false;
-  QCoreApplication::postEvent(window, new MessageEvent(msg, wParam, lParam));
+  auto* message = new MessageEvent(msg, wParam, lParam);
+  QM_TSAN_RELEASE(message);
+  QCoreApplication::postEvent(window, message);
   return true;
 }
 
@@ -142,6 +145,7 @@ long WindowImplBase::HandleCustomMessage(int, std::intptr_t, std::intptr_t, bool
 }
 
 bool WindowImplBase::event(QEvent* event) {
+  QM_TSAN_ACQUIRE(event);  // a message posted from another thread
   if (event->type() == MessageEvent::Type()) {
     auto* message = static_cast<MessageEvent*>(event);
     bool handled = false;

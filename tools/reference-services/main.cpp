@@ -3,9 +3,11 @@
 //   18081 its mirror (same answer)
 //   18082 package host (the signed packages of a folder, with byte ranges)
 //   18083 collectors (exception reports, GA4, funnel, user and geolocation
-//         services): every request is answered and printed
+//         services): every request is answered and printed; and the banner
+//         service ("/api/v1/banners" and its pictures)
 // Usage: qm-reference-services PACKAGE_DIR [PACKAGE_NAME] [--drop-after BYTES]
 //          [--rate BYTES_PER_SECOND] [--fail-first N]
+//          [--banner-fault code500|unparsable|picture]
 // The package host can misbehave like real hosts: cut every response after
 // BYTES body bytes, send at most a rate per connection, or answer the first N
 // package requests with 500. "/r/<name>" redirects twice before the package.
@@ -23,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "Banners.h"
 #include "FuntionImpl.h"
 
 namespace {
@@ -98,12 +101,14 @@ int main(int argc, char** argv) {
   const std::string folder = argv[1];
   std::string packageName = "markeraser_setup.exe";
   Faults faults;
+  BannerFault bannerFault = BannerFault::kNone;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool value = i + 1 < argc;
     if (arg == "--drop-after" && value) faults.dropAfter = std::atoll(argv[++i]);
     else if (arg == "--rate" && value) faults.bytesPerSecond = std::atoll(argv[++i]);
     else if (arg == "--fail-first" && value) faults.failFirst = std::atoi(argv[++i]);
+    else if (arg == "--banner-fault" && value) bannerFault = ParseBannerFault(argv[++i]);
     else packageName = arg;
   }
   const std::string package = ReadAll(folder + "/" + packageName);
@@ -140,6 +145,7 @@ int main(int argc, char** argv) {
     res.set_redirect("/downloads/extra/" + req.matches[1].str());
   });
   collectors.set_logger([](const httplib::Request& req, const httplib::Response&) { Log("collector", req); });
+  ServeBanners(collectors, "http://127.0.0.1:" + std::to_string(kCollectorPort), bannerFault);
   collectors.Get(".*", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
   collectors.Post(".*", [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
 

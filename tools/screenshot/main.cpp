@@ -2,11 +2,14 @@
 //   qm-screenshot --window main --page setting|license|running|finished|failed --lang N --out file.png
 //   qm-screenshot --window msgbox --type T --lang N --out file.png
 //   qm-screenshot --window trans --out file.png
+//   qm-screenshot --window carousel [--downloaded] --lang N --out file.png
+//   qm-screenshot --window waiting --out file.png
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
 #include <cstdio>
 
+#include "Carousel.h"
 #include "Common/LanguageTexts.h"
 #include "Common/MessageBoxWnd.h"
 #include "Language.h"
@@ -67,7 +70,8 @@ int main(int argc, char** argv) {
                      {"page", "setting, license, running, finished or failed", "page", "setting"},
                      {"lang", "language 0-19", "n", "0"},
                      {"type", "message box type 0-14", "n", "2"},
-                     {"out", "PNG file", "file"}});
+                     {"out", "PNG file", "file"},
+                     {"downloaded", "carousel: pictures as the banner service gives them"}});
   parser.process(app);
   if (!platform::UseEmbeddedSkinArchive() || parser.value("out").isEmpty()) {
     std::fprintf(stderr, "no skin archive, or no --out\n");
@@ -75,6 +79,8 @@ int main(int argc, char** argv) {
   }
   const int language = parser.value("lang").toInt();
   const QString out = parser.value("out");
+  if (parser.value("window") == "carousel") return ShotCarousel(language, parser.isSet("downloaded"), out);
+  if (parser.value("window") == "waiting") return ShotWaitingWindow(out);
   if (parser.value("window") == "msgbox") {
     MessageBoxWnd box(parser.value("type").toInt(), language);
     bool saved = false;

@@ -1,0 +1,190 @@
+#include "Common/CAnima.h"
+
+#include <QPainter>
+
+#include "LanguageTables.h"
+#include "Logger.h"
+#include "ui/ControlOps.h"
+#include "ui/ImageCache.h"
+#include "ui/WindowImplBase.h"
+
+namespace {
+
+constexpr const char* kBuiltInPattern = "skin/anima/%1.png";
+constexpr const char* kFirstFrame = "FirstFrame";
+constexpr int kCaptionPixelSize = 11;
+constexpr int kSoftwareIdWhiteCaptions = 10;
+
+QString Numbered(const QString& pattern, int number) { return QString(pattern).replace("%d", QString::number(number)); }
+
+}  // namespace
+
+CAnima::CAnima(ui::WindowImplBase* owner, int pictureCount, int language, int softwareId)
+    : owner_(owner), count_(pictureCount), language_(language), softwareId_(softwareId) {
+  frameTimer_.setSingleShot(true);
+  frameTimer_.setTimerType(Qt::PreciseTimer);
+  connect(&frameTimer_, &QTimer::timeout, this, &CAnima::PaintNextFrame);
+}
+
+QString CAnima::MergedName(int a, int b) {
+  return QString::asprintf("Merge%02d%02d.png", a, b);
+}
+
+QString CAnima::FrameName(const QString& merged, int index) {
+  return merged + QString::asprintf("%02d", index);
+}
+
+int CAnima::AnimaInit(const QString& folder, const QString& ext) {
+  return HorizontalMoveAnimaInit(folder, ext);  // horizontal move is the only mode
+}
+
+void CAnima::ReadCaptions() {
+  captions_.clear();
+  extraCaptions_.clear();
+  for (int k = 1;; ++k) {
+    QWidget* first = owner_->FindControl(QString("anima_text_%1").arg(k));
+    QWidget* extra = owner_->FindControl(QString("anima_text_extra_%1").arg(k));
+    if (first == nullptr && extra == nullptr) break;
+    captions_ << ui::GetText(first);
+    extraCaptions_ << ui::GetText(extra);
+  }
+}
+
+void CAnima::DrawCaptions(QImage& picture, int number) const {
+  const int k = number - 1;
+  const QString first = k < captions_.size() ? captions_[k] : QString();
+  const QString extra = k < extraCaptions_.size() ? extraCaptions_[k] : QString();
+  if (first.isEmpty() && extra.isEmpty()) return;
+  QPainter painter(&picture);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  painter.setPen(softwareId_ == kSoftwareIdWhiteCaptions ? QColor(Qt::white) : QColor(0x4A, 0x4A, 0x4A));
+  QFont font(QString::fromStdString(CaptionFontFamily(language_)));
+  font.setPixelSize(kCaptionPixelSize);
+  if (!first.isEmpty()) {
+    QString text = first;
+    const int brk = text.indexOf("{n}");
+    if (brk >= 0) text.replace(brk, 3, "\n");
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(QRect(30, 40, kPictureWidth - 60, 100), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, text);
+  }
+  if (!extra.isEmpty()) {
+    font.setBold(false);
+    painter.setFont(font);
+    painter.drawText(QRect(194, 40, 178, 65), Qt::AlignCenter | Qt::TextWordWrap, extra);
+  }
+}
+
+QImage CAnima::Picture(const QString& pattern, int number, bool downloaded) {
+  QImage picture = ui::ImageCache::Instance().Get(Numbered(pattern, number));
+  if (picture.isNull() && downloaded) {
+    QMLOG(" AnimaInit, use default: " << number);
+    picture = ui::ImageCache::Instance().Get(QString(kBuiltInPattern).arg(number));
+  }
+  if (picture.isNull()) return picture;
+  // Drawn on a copy at the carousel's size: the cached picture stays as loaded.
+  QImage sized(kPictureWidth, kPictureHeight, QImage::Format_ARGB32_Premultiplied);
+  sized.fill(Qt::white);
+  QPainter(&sized).drawImage(sized.rect(), picture);
+  DrawCaptions(sized, number);
+  return sized;
+}
+
+QImage CAnima::Merge(const QImage& a, const QImage& b) {
+  QImage merged(2 * kPictureWidth, kPictureHeight, QImage::Format_ARGB32_Premultiplied);
+  merged.fill(Qt::white);
+  QPainter painter(&merged);
+  painter.drawImage(0, 0, a);
+  painter.drawImage(kPictureWidth, 0, b);
+  return merged;
+}
+
+void CAnima::ForgetFrames(const QString& merged) {
+  for (int i = 0; i <= kFrames; ++i) ui::ImageCache::Instance().Remove(FrameName(merged, i));
+}
+
+int CAnima::HorizontalMoveAnimaInit(const QString& folder, const QString& ext) {
+  QMLOG(" AnimaInit: " << folder.toStdString() << ", " << ext.toStdString());
+  StopSlide();
+  const bool downloaded = !folder.isEmpty();
+  if (downloaded) {
+    captions_.clear();
+    extraCaptions_.clear();
+  } else {
+    ReadCaptions();
+  }
+  const QString pattern = downloaded ? folder + "%d" + ext : QString(kBuiltInPattern).replace("%1", "%d");
+  std::vector<QImage> pictures(static_cast<std::size_t>(count_) + 1);
+  for (int k = 1; k <= count_; ++k) pictures[k] = Picture(pattern, k, downloaded);
+  merged_ = 0;
+  for (int a = 1; a <= count_; ++a) {
+    for (int b = a + 1; b <= count_; ++b) {
+      if (pictures[a].isNull() || pictures[b].isNull()) continue;
+      if (a == 1 && b == 2) ui::ImageCache::Instance().Register(kFirstFrame, pictures[1]);
+      const QString name = MergedName(a, b);
+      ForgetFrames(name);  // frames of earlier pictures must not be reused
+      ui::ImageCache::Instance().Register(name, Merge(pictures[a], pictures[b]));
+      ++merged_;
+    }
+  }
+  QMLOG(" AnimaInit ok: " << count_ << ", " << merged_);
+  return merged_;
+}
+
+// Frame i of a merged pair shows it from x = 26 * i: frame 0 is the left
+// picture, frame 25 the right one. Both directions share these frames.
+QString CAnima::EnsureFrame(const QString& merged, int index) const {
+  const QString name = FrameName(merged, index);
+  ui::ImageCache& cache = ui::ImageCache::Instance();
+  if (!cache.Get(name).isNull()) return name;
+  const QImage source = cache.Get(merged);
+  QImage frame(kPictureWidth, kPictureHeight, QImage::Format_ARGB32_Premultiplied);
+  frame.fill(Qt::white);
+  QPainter(&frame).drawImage(QPoint(0, 0), source, QRect(kFrameStep * index, 0, kPictureWidth, kPictureHeight));
+  cache.Register(name, frame);
+  return name;
+}
+
+void CAnima::Slide(int from, int to) {
+  StopSlide();
+  if (count_ <= 1 || from == to || from < 1 || to < 1 || from > count_ || to > count_) return;
+  slideMerged_ = MergedName(std::min(from, to), std::max(from, to));
+  if (ui::ImageCache::Instance().Get(slideMerged_).isNull()) return;
+  // Forward shows frames 1..25; backward 25..1 and then frame 0, so that
+  // it ends on the target picture as the forward slide does.
+  plan_.clear();
+  for (int i = 1; i <= kFrames; ++i) plan_.push_back(from < to ? i : kFrames + 1 - i);
+  if (from > to) plan_.push_back(0);
+  painted_ = 0;
+  slideTo_ = to;
+  sinceFrame_.start();
+  frameTimer_.start(kFrameIntervalMs);
+}
+
+void CAnima::StopSlide() {
+  frameTimer_.stop();
+  painted_ = plan_.size();
+}
+
+void CAnima::PaintNextFrame() {
+  if (!IsSliding()) return;
+  const qint64 waited = sinceFrame_.elapsed();
+  if (waited < kFrameIntervalMs) {  // a timer may fire a little early
+    frameTimer_.start(static_cast<int>(kFrameIntervalMs - waited));
+    return;
+  }
+  const QString name = EnsureFrame(slideMerged_, plan_[painted_++]);
+  Show(name);
+  sinceFrame_.start();
+  emit FramePainted(name);
+  if (IsSliding()) frameTimer_.start(kFrameIntervalMs);
+  else emit SlideFinished(slideTo_);
+}
+
+void CAnima::Show(const QString& imageName) {
+  QWidget* play = owner_->FindControl("image_play");
+  ui::SetBkImage(play, imageName);
+  for (int k = 1; k <= kMaxDots; ++k) {
+    if (QWidget* dot = owner_->FindControl(QString("image_play_option%1").arg(k))) dot->update();
+  }
+}
