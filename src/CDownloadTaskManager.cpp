@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kLengthTries = 10;
 constexpr int kProbeLimit = 10;
+constexpr std::int64_t kMaxDownloadTimeMs = std::int64_t{10} * 366 * 24 * 3600 * 1000;  // ten years
 
 std::int64_t FileSizeOrMinusOne(const std::string& path) {
   std::error_code ec;
@@ -289,6 +290,9 @@ bool CDownloadTaskManager::loadTaskFromFile(int logFlag) {
       ReadNumber(e, m_contentLength);
     } else if (name == "DownloadTime") {
       ReadNumber(e, m_downloadTime);
+      // Only a statistic, but later sums add to it: a time no run could
+      // have spent starts over.
+      if (m_downloadTime < 0 || m_downloadTime > kMaxDownloadTimeMs) m_downloadTime = 0;
     } else if (name == "Task") {
       auto task = ReadTask(e);
       if (task->ContentLength == 0) task->ContentLength = m_contentLength;

@@ -122,9 +122,9 @@ TEST_F(TaskListTest, TaskInfoFileRoundTrip) {
 
 // Writes a task-info file by hand, as an older run or a damaged disk left it.
 void WriteInfo(const std::string& path, std::int64_t length, const std::vector<SavedSlice>& slices,
-               const std::string& url, const std::string& local) {
+               const std::string& url, const std::string& local, const std::string& downloadTime = "0") {
   std::string xml = "<TaskInfo>\n<TasksCount>" + std::to_string(slices.size()) + "</TasksCount>\n<ContentLength>" +
-                    std::to_string(length) + "</ContentLength>\n<DownloadTime>0</DownloadTime>\n";
+                    std::to_string(length) + "</ContentLength>\n<DownloadTime>" + downloadTime + "</DownloadTime>\n";
   for (const auto& s : slices) {
     xml += "<Task><StartPos>" + std::to_string(s.start) + "</StartPos><EndPos>" + std::to_string(s.end) +
            "</EndPos><DownloadedPos>" + std::to_string(s.downloaded) + "</DownloadedPos><RemotePath>" + url +
@@ -217,6 +217,24 @@ TEST_F(TaskListTest, PartialListResumesWithTheResumeEvent) {
   EXPECT_EQ(manager->loadDownloadTask("Download", 1), Completed);
   EXPECT_EQ(manager->pendingCount(), 1u);
   EXPECT_TRUE(HasEvent(CSingleUserLog::GetInstance()->TakeRecordedEvents(), "ResumUpload", ""));
+}
+
+TEST_F(TaskListTest, AnImpossibleDownloadTimeStartsOverAtZero) {
+  const std::int64_t length = 10 * MiB;
+  const std::pair<const char*, std::int64_t> cases[] = {
+      {"9223372036854775807", 0}, {"-5", 0}, {"123456", 123456}};
+  for (const auto& [saved, loaded] : cases) {
+    path_ = UniquePath("setup.exe");
+    server_.ServeGenerated(path_, length);
+    WriteInfo(info_, length, {{0, 4194303, 4194303, 1, 1, true}, {4194304, length, 5000000, 2, 2, true}},
+              server_.Url(path_), package_, saved);
+    WritePackage(package_, 5000000);
+    auto manager = Manager(server_.Url(path_));
+    EXPECT_EQ(manager->loadDownloadTask("Download", 1), Completed) << saved;
+    EXPECT_EQ(manager->DownloadTime(), loaded) << saved;
+    manager->addDownloadTime(1000);
+    EXPECT_EQ(manager->DownloadTime(), loaded + 1000) << saved;
+  }
 }
 
 TEST_F(TaskListTest, UnreachableServerKeepsTheSavedState) {
