@@ -154,6 +154,37 @@ void CDownloader::dispatchTurn() {
   while (m_taskManager.hasPendingTasks() && m_threadManager.hasIdleThreads()) {
     m_threadManager.giveTaskToAThreadTodo(m_taskManager.popPendingTask());
   }
+  // The last slices must not crawl on one connection each while other
+  // workers sit idle.
+  while (!m_taskManager.hasPendingTasks() && m_threadManager.hasIdleThreads() && offerHelp()) {
+  }
+}
+
+bool CDownloader::offerHelp() {
+  std::timed_mutex* lock = m_threadManager.writeMutex();
+  if (m_timings.splitMinimumBytes <= 0 || lock == nullptr) return false;
+  CTask* best = nullptr;
+  int part = SliceParts::kNone;
+  std::int64_t from = 0;
+  std::int64_t to = 0;
+  {
+    std::lock_guard<std::timed_mutex> guard(*lock);
+    std::int64_t bestSize = 0;
+    for (CTask* task : m_taskManager.doneTasks()) {
+      const std::int64_t size = task->Parts.helpSize(m_timings.splitMinimumBytes, m_timings.splitAlignBytes);
+      if (size > bestSize) {
+        bestSize = size;
+        best = task;
+      }
+    }
+    if (best == nullptr) return false;
+    part = best->Parts.takeHelp(m_timings.splitMinimumBytes, m_timings.splitAlignBytes);
+    if (part == SliceParts::kNone) return false;
+    from = best->Parts.part(part).writePos;
+    to = best->Parts.part(part).limit;
+  }
+  if (best->LogFlag != 0) QMLOG(" Tasks info, split, id = " << best->TaskId.load() << ", range " << from << "-" << to);
+  return m_threadManager.giveHelpToAThreadTodo(best, part) == 1;
 }
 
 void CDownloader::downloaderThread() {

@@ -64,6 +64,9 @@ class CDownloader {
   bool everyDispatchedComplete() const;
   bool anyTaskIncomplete() const;
   void dispatchTurn();
+  // Gives an idle worker a part of the in-flight slice with the most bytes
+  // left; false when there is nothing worth helping with.
+  bool offerHelp();
   void scheduleRetries();
   void finishRun();
 

@@ -106,7 +106,9 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
   curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timings.rangeConnectTimeoutMs));
   CURLcode code = setVerification();
   if (code == CURLE_OK) code = curl_easy_perform(m_curl);
-  if (code != CURLE_OK) figureError(code);
+  // A transfer stopped because its range was filled ended as it should.
+  const bool stoppedFilled = code == CURLE_WRITE_ERROR && thread->transfer().rangeFilled;
+  if (code != CURLE_OK && !stoppedFilled) figureError(code);
   return code;
 }
 
@@ -262,17 +264,27 @@ size_t CLibcurlTool::downloadFunc(char* buffer, size_t size, size_t count, void*
     }
     return 0;
   }
-  const std::int64_t room = SliceLastByte(task->EndPos, task->ContentLength) - transfer.writePos + 1;
-  const size_t wanted = room <= 0 ? 0 : static_cast<size_t>(std::min<std::int64_t>(room, received));
-  size_t written = 0;
+  // The lock covers only the bookkeeping: parts never overlap, so the
+  // positioned write itself cannot interleave with another worker's.
+  std::int64_t at = 0;
+  std::int64_t wanted = 0;
+  bool cutBySplit = false;
   {
     std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
-    written = WriteAt(fileno(thread->packageFile()), buffer, wanted, transfer.writePos);
-    transfer.writePos += static_cast<std::int64_t>(written);
-    task->DownloadedPos = PublishedPosition(task->EndPos, task->ContentLength, transfer.writePos);
+    wanted = task->Parts.reserve(transfer.part, static_cast<std::int64_t>(received), at);
+    cutBySplit = task->Parts.part(transfer.part).limit < transfer.requestLast;
   }
-  if (written == wanted && wanted < received) transfer.rangeFilled = true;
-  if (written != received) {
+  std::size_t written = 0;
+  if (wanted > 0) {
+    written = WriteAt(thread->packageFd(), buffer, static_cast<std::size_t>(wanted), at);
+    std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
+    task->Parts.commit(transfer.part, static_cast<std::int64_t>(written));
+    task->PublishProgress();
+  }
+  const bool filled = written == static_cast<std::size_t>(wanted) && written < received;
+  if (filled) transfer.rangeFilled = true;
+  // A part cut short by a split ends its transfer here on purpose.
+  if (written != received && !(filled && cutBySplit)) {
     QMLOG(" Thread: " << task->TaskId.load() << " Write Error. Task id：" << task->TaskId.load()
                       << " Download to:" << task->DownloadedPos.load() << " Receive:" << received
                       << " Write:" << written << " Task EndPos:" << task->EndPos);
