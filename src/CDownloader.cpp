@@ -184,7 +184,17 @@ bool CDownloader::offerHelp() {
     to = best->Parts.part(part).limit;
   }
   if (best->LogFlag != 0) QMLOG(" Tasks info, split, id = " << best->TaskId.load() << ", range " << from << "-" << to);
-  return m_threadManager.giveHelpToAThreadTodo(best, part) == 1;
+  if (m_threadManager.giveHelpToAThreadTodo(best, part) == 1) return true;
+  // Nobody took it: the part is a gap again, which the slice's own worker
+  // or the next attempt fetches.
+  std::lock_guard<std::timed_mutex> guard(*lock);
+  best->Parts.unclaim(part);
+  if (!best->Parts.anyClaimed()) {
+    // Its worker left meanwhile, expecting the helper to settle the slice.
+    best->RequestTimes += 1;
+    best->TaskStatus = kTaskFailed;
+  }
+  return false;
 }
 
 void CDownloader::downloaderThread() {

@@ -240,7 +240,11 @@ size_t CLibcurlTool::HeaderCallback(char* buffer, size_t size, size_t count, voi
   RangeReplyOnLine(thread->transfer().reply, line);
   CTask* task = thread->currentTask();
   if (task->ContentLength == 0) return n;
-  if (UpdateCdnStatus(task->CdnStatus, task->CdnResult, line)) return n;
+  {
+    // Workers sharing a slice may read their replies' headers at once.
+    std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
+    if (UpdateCdnStatus(task->CdnStatus, task->CdnResult, line)) return n;
+  }
   switch (CheckRangeTotal(line, task->ContentLength)) {
     case RangeTotalCheck::Differs:
       QMLOG(" HeaderCallback error1: " << task->ContentLength << " != " << line);

@@ -48,6 +48,9 @@ class SliceParts {
   // when fewer than minimum bytes remain.
   static std::int64_t SplitPoint(std::int64_t from, std::int64_t limit, std::int64_t minimum, std::int64_t align);
 
+  // Gives back a part claimed by takeHelp that no worker took.
+  void unclaim(int part) { m_parts[static_cast<std::size_t>(part)].claimed = false; }
+
   // A write of up to n bytes into part: returns how many may be written and
   // sets at to their offset; fewer than n once the part is filled or cut.
   std::int64_t reserve(int part, std::int64_t n, std::int64_t& at);
