@@ -64,6 +64,8 @@ void CDownloadThread::settle(CTask* task, CURLcode result) {
     if (task->Parts.failed()) result = static_cast<CURLcode>(task->Parts.failCode());
   }
   if (complete) {
+    // A transfer ended by a split reports a write error; the slice is whole.
+    result = CURLE_OK;
     task->TaskStatus = kTaskComplete;
     if (task->LogFlag != 0) {
       QMLOG(" Tasks info, download success(" << result << "), id = " << task->TaskId.load()

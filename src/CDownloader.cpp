@@ -120,6 +120,10 @@ bool CDownloader::everyDispatchedComplete() const {
   return true;
 }
 
+bool CDownloader::allWorkDone() const {
+  return !m_taskManager.hasPendingTasks() && everyDispatchedComplete() && !m_threadManager.hasBusyThreads();
+}
+
 bool CDownloader::anyTaskIncomplete() const {
   for (const auto& task : m_taskManager.allTasks()) {
     if (task->TaskStatus.load() != kTaskComplete) return true;
@@ -213,14 +217,15 @@ void CDownloader::downloaderThread() {
         ++saveMark;
         m_taskManager.saveTaskInfo();
       }
-      if (!m_taskManager.hasPendingTasks() && everyDispatchedComplete() && !m_threadManager.hasBusyThreads()) {
+      if (allWorkDone()) {
         // No pause here: the stop branch itself waits for busy workers.
         setStatus(kStop);
         QMLOG(" Download will stop");
         continue;
       }
       dispatchTurn();
-      m_wake.Wait(m_timings.dispatchPeriodMs);
+      // The turn may have recycled the last busy worker: stop without waiting.
+      if (!allWorkDone()) m_wake.Wait(m_timings.dispatchPeriodMs);
     }
   }
   finishRun();

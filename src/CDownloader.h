@@ -62,6 +62,8 @@ class CDownloader {
  private:
   void downloaderThread();
   bool everyDispatchedComplete() const;
+  // Nothing pending, every handed-out task complete, no worker busy.
+  bool allWorkDone() const;
   bool anyTaskIncomplete() const;
   void dispatchTurn();
   // Gives an idle worker a part of the in-flight slice with the most bytes
