@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Logger.h"
+#include "platform/AtomicFile.h"
 
 CDownloader::CDownloader(const std::string& url, const std::string& localPath, const std::string& taskInfoPath,
                          int workerCount, const DownloadTimings& timings)
@@ -14,7 +15,8 @@ CDownloader::CDownloader(const std::string& url, const std::string& localPath, c
       m_workerCount(workerCount),
       m_timings(timings),
       m_taskManager(url, localPath, taskInfoPath, timings),
-      m_threadManager(localPath, timings) {
+      m_threadManager(localPath, timings),
+      m_saver([taskInfoPath](const std::string& xml) { platform::ReplaceFileContent(taskInfoPath, xml); }) {
   m_info.tick = TickCountMs();
   m_threadManager.setStepDoneEvent(&m_wake);
   m_dispatcher = std::thread(&CDownloader::downloaderThread, this);
@@ -215,7 +217,8 @@ void CDownloader::downloaderThread() {
     } else if (status == kRun) {
       if (info().percent / 10 > saveMark) {
         ++saveMark;
-        m_taskManager.saveTaskInfo();
+        // Written by the saver: workers never wait on the disk for a task.
+        if (!m_taskManager.allTasks().empty()) m_saver.post(m_taskManager.buildTaskInfoXml());
       }
       if (allWorkDone()) {
         // No pause here: the stop branch itself waits for busy workers.
@@ -232,6 +235,8 @@ void CDownloader::downloaderThread() {
 }
 
 void CDownloader::finishRun() {
+  // The saves below come after every periodic one.
+  m_saver.drain();
   // A task marked complete whose bytes are not all there (a saved list can say
   // so) is retried by the next run instead of being trusted for ever.
   for (const auto& task : m_taskManager.allTasks()) {

@@ -13,6 +13,7 @@
 #include "CDownloadThreadManager.h"
 #include "DownloadTimings.h"
 #include "EnumErrorCode.h"
+#include "TaskInfoSaver.h"
 #include "platform/Event.h"
 
 struct DownloadInfo {
@@ -86,5 +87,6 @@ class CDownloader {
   platform::Event m_wake{false, false};           // dispatcher: status change or a worker done
   platform::Event m_statusChanged{false, false};  // supervisor
   platform::Event m_dispatcherEnded{true, false};
+  TaskInfoSaver m_saver;  // the saves at every further 10 %
   std::thread m_dispatcher;
 };
