@@ -61,13 +61,15 @@ class CDownloadTaskManager : public CTaskManager {
   void addDownloadTime(std::int64_t ms) { m_downloadTime += ms; }
   const std::string& url() const { return m_url; }
 
+ // The task-info document of the list as it stands (what saveTaskInfo writes).
+  std::string buildTaskInfoXml() const;
+
  private:
   // The probe itself, without the content-length cache.
   std::int64_t askContentLength(CURLcode& code, std::string& cdnResult, int logFlag);
   // Up to 10 probes 100 ms apart; the outcome of each try in records.
   std::int64_t probeLength(CURLcode& code, std::string& cdnResult, int logFlag,
                            std::vector<std::string>* records);
-  std::string buildTaskInfoXml() const;
   void discardSavedState();
   void logCounts(const char* what) const;
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Logger.h"
+#include "platform/AtomicFile.h"
 
 CDownloader::CDownloader(const std::string& url, const std::string& localPath, const std::string& taskInfoPath,
                          int workerCount, const DownloadTimings& timings)
@@ -14,7 +15,16 @@ CDownloader::CDownloader(const std::string& url, const std::string& localPath, c
       m_workerCount(workerCount),
       m_timings(timings),
       m_taskManager(url, localPath, taskInfoPath, timings),
-      m_threadManager(localPath, timings) {
+      m_threadManager(localPath, timings),
+      m_saver([localPath, taskInfoPath](const std::string& xml) {
+        // The list was taken before the flush: every byte it claims reaches
+        // the disk before the list does.
+        if (!platform::FlushFileData(localPath)) {
+          QMLOG(" [Error]: " << "package not flushed, task info not saved");
+          return;
+        }
+        platform::ReplaceFileContent(taskInfoPath, xml);
+      }) {
   m_info.tick = TickCountMs();
   m_threadManager.setStepDoneEvent(&m_wake);
   m_dispatcher = std::thread(&CDownloader::downloaderThread, this);
@@ -120,6 +130,10 @@ bool CDownloader::everyDispatchedComplete() const {
   return true;
 }
 
+bool CDownloader::allWorkDone() const {
+  return !m_taskManager.hasPendingTasks() && everyDispatchedComplete() && !m_threadManager.hasBusyThreads();
+}
+
 bool CDownloader::anyTaskIncomplete() const {
   for (const auto& task : m_taskManager.allTasks()) {
     if (task->TaskStatus.load() != kTaskComplete) return true;
@@ -154,6 +168,47 @@ void CDownloader::dispatchTurn() {
   while (m_taskManager.hasPendingTasks() && m_threadManager.hasIdleThreads()) {
     m_threadManager.giveTaskToAThreadTodo(m_taskManager.popPendingTask());
   }
+  // The last slices must not crawl on one connection each while other
+  // workers sit idle.
+  while (!m_taskManager.hasPendingTasks() && m_threadManager.hasIdleThreads() && offerHelp()) {
+  }
+}
+
+bool CDownloader::offerHelp() {
+  std::timed_mutex* lock = m_threadManager.writeMutex();
+  if (m_timings.splitMinimumBytes <= 0 || lock == nullptr) return false;
+  CTask* best = nullptr;
+  int part = SliceParts::kNone;
+  std::int64_t from = 0;
+  std::int64_t to = 0;
+  {
+    std::lock_guard<std::timed_mutex> guard(*lock);
+    std::int64_t bestSize = 0;
+    for (CTask* task : m_taskManager.doneTasks()) {
+      const std::int64_t size = task->Parts.helpSize(m_timings.splitMinimumBytes, m_timings.splitAlignBytes);
+      if (size > bestSize) {
+        bestSize = size;
+        best = task;
+      }
+    }
+    if (best == nullptr) return false;
+    part = best->Parts.takeHelp(m_timings.splitMinimumBytes, m_timings.splitAlignBytes);
+    if (part == SliceParts::kNone) return false;
+    from = best->Parts.part(part).writePos;
+    to = best->Parts.part(part).limit;
+  }
+  if (best->LogFlag != 0) QMLOG(" Tasks info, split, id = " << best->TaskId.load() << ", range " << from << "-" << to);
+  if (m_threadManager.giveHelpToAThreadTodo(best, part) == 1) return true;
+  // Nobody took it: the part is a gap again, which the slice's own worker
+  // or the next attempt fetches.
+  std::lock_guard<std::timed_mutex> guard(*lock);
+  best->Parts.unclaim(part);
+  if (!best->Parts.anyClaimed()) {
+    // Its worker left meanwhile, expecting the helper to settle the slice.
+    best->RequestTimes += 1;
+    best->TaskStatus = kTaskFailed;
+  }
+  return false;
 }
 
 void CDownloader::downloaderThread() {
@@ -170,22 +225,26 @@ void CDownloader::downloaderThread() {
     } else if (status == kRun) {
       if (info().percent / 10 > saveMark) {
         ++saveMark;
-        m_taskManager.saveTaskInfo();
+        // Written by the saver: workers never wait on the disk for a task.
+        if (!m_taskManager.allTasks().empty()) m_saver.post(m_taskManager.buildTaskInfoXml());
       }
-      if (!m_taskManager.hasPendingTasks() && everyDispatchedComplete() && !m_threadManager.hasBusyThreads()) {
+      if (allWorkDone()) {
         // No pause here: the stop branch itself waits for busy workers.
         setStatus(kStop);
         QMLOG(" Download will stop");
         continue;
       }
       dispatchTurn();
-      m_wake.Wait(m_timings.dispatchPeriodMs);
+      // The turn may have recycled the last busy worker: stop without waiting.
+      if (!allWorkDone()) m_wake.Wait(m_timings.dispatchPeriodMs);
     }
   }
   finishRun();
 }
 
 void CDownloader::finishRun() {
+  // The saves below come after every periodic one.
+  m_saver.drain();
   // A task marked complete whose bytes are not all there (a saved list can say
   // so) is retried by the next run instead of being trusted for ever.
   for (const auto& task : m_taskManager.allTasks()) {

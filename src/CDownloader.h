@@ -13,6 +13,7 @@
 #include "CDownloadThreadManager.h"
 #include "DownloadTimings.h"
 #include "EnumErrorCode.h"
+#include "TaskInfoSaver.h"
 #include "platform/Event.h"
 
 struct DownloadInfo {
@@ -62,8 +63,13 @@ class CDownloader {
  private:
   void downloaderThread();
   bool everyDispatchedComplete() const;
+  // Nothing pending, every handed-out task complete, no worker busy.
+  bool allWorkDone() const;
   bool anyTaskIncomplete() const;
   void dispatchTurn();
+  // Gives an idle worker a part of the in-flight slice with the most bytes
+  // left; false when there is nothing worth helping with.
+  bool offerHelp();
   void scheduleRetries();
   void finishRun();
 
@@ -81,5 +87,6 @@ class CDownloader {
   platform::Event m_wake{false, false};           // dispatcher: status change or a worker done
   platform::Event m_statusChanged{false, false};  // supervisor
   platform::Event m_dispatcherEnded{true, false};
+  TaskInfoSaver m_saver;  // the saves at every further 10 %
   std::thread m_dispatcher;
 };

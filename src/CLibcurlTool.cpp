@@ -24,6 +24,9 @@ constexpr const char* kUserAgentLine =
     "User-Agent:Mozilla/5.0 (Windows NT 6.1; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
     "Chrome/62.0.3202.75 Safari/537.36";
 
+// libcurl's largest receive buffer; four workers hold 2 MiB in all.
+constexpr long kRangeReceiveBufferBytes = 512L * 1024;
+
 std::mutex g_settingsLock;
 std::string g_caBundle;
 std::string g_uploadEndpoint = std::string(build::kLogUploadHost) + "/v1/productLogUpload";
@@ -106,9 +109,13 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
   curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback);
   curl_easy_setopt(m_curl, CURLOPT_TIMEOUT_MS, static_cast<long>(m_timings.rangeTimeoutMs));
   curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timings.rangeConnectTimeoutMs));
+  // Large receive blocks: fewer reads, callbacks and positioned writes per byte.
+  curl_easy_setopt(m_curl, CURLOPT_BUFFERSIZE, kRangeReceiveBufferBytes);
   CURLcode code = setVerification();
   if (code == CURLE_OK) code = curl_easy_perform(m_curl);
-  if (code != CURLE_OK) figureError(code);
+  // A transfer stopped because its range was filled ended as it should.
+  const bool stoppedFilled = code == CURLE_WRITE_ERROR && thread->transfer().rangeFilled;
+  if (code != CURLE_OK && !stoppedFilled) figureError(code);
   return code;
 }
 
@@ -242,7 +249,11 @@ size_t CLibcurlTool::HeaderCallback(char* buffer, size_t size, size_t count, voi
   RangeReplyOnLine(thread->transfer().reply, line);
   CTask* task = thread->currentTask();
   if (task->ContentLength == 0) return n;
-  if (UpdateCdnStatus(task->CdnStatus, task->CdnResult, line)) return n;
+  {
+    // Workers sharing a slice may read their replies' headers at once.
+    std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
+    if (UpdateCdnStatus(task->CdnStatus, task->CdnResult, line)) return n;
+  }
   switch (CheckRangeTotal(line, task->ContentLength)) {
     case RangeTotalCheck::Differs:
       QMLOG(" HeaderCallback error1: " << task->ContentLength << " != " << line);
@@ -271,17 +282,27 @@ size_t CLibcurlTool::downloadFunc(char* buffer, size_t size, size_t count, void*
     }
     return 0;
   }
-  const std::int64_t room = SliceLastByte(task->EndPos, task->ContentLength) - transfer.writePos + 1;
-  const size_t wanted = room <= 0 ? 0 : static_cast<size_t>(std::min<std::int64_t>(room, received));
-  size_t written = 0;
+  // The lock covers only the bookkeeping: parts never overlap, so the
+  // positioned write itself cannot interleave with another worker's.
+  std::int64_t at = 0;
+  std::int64_t wanted = 0;
+  bool cutBySplit = false;
   {
     std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
-    written = WriteAt(fileno(thread->packageFile()), buffer, wanted, transfer.writePos);
-    transfer.writePos += static_cast<std::int64_t>(written);
-    task->DownloadedPos = PublishedPosition(task->EndPos, task->ContentLength, transfer.writePos);
+    wanted = task->Parts.reserve(transfer.part, static_cast<std::int64_t>(received), at);
+    cutBySplit = task->Parts.part(transfer.part).limit < transfer.requestLast;
   }
-  if (written == wanted && wanted < received) transfer.rangeFilled = true;
-  if (written != received) {
+  std::size_t written = 0;
+  if (wanted > 0) {
+    written = WriteAt(thread->packageFd(), buffer, static_cast<std::size_t>(wanted), at);
+    std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
+    task->Parts.commit(transfer.part, static_cast<std::int64_t>(written));
+    task->PublishProgress();
+  }
+  const bool filled = written == static_cast<std::size_t>(wanted) && written < received;
+  if (filled) transfer.rangeFilled = true;
+  // A part cut short by a split ends its transfer here on purpose.
+  if (written != received && !(filled && cutBySplit)) {
     QMLOG(" Thread: " << task->TaskId.load() << " Write Error. Task id：" << task->TaskId.load()
                       << " Download to:" << task->DownloadedPos.load() << " Receive:" << received
                       << " Write:" << written << " Task EndPos:" << task->EndPos);

@@ -14,13 +14,14 @@
 
 class CDownloadThread;
 
-// State of the ranged GET in progress on a worker: what was asked for, where
-// the next received byte goes, and what the current response said.
+// State of the ranged GET in progress on a worker: what was asked for, which
+// part of the slice its bytes fill, and what the current response said.
 struct RangeTransfer {
+  int part = 0;                 // index into the task's parts
   std::int64_t requestStart = 0;
-  std::int64_t writePos = 0;
+  std::int64_t requestLast = 0;  // last byte asked for
   RangeReply reply;
-  bool rangeFilled = false;   // every byte of the slice written; the server sent more
+  bool rangeFilled = false;     // every byte of the part written; the server sent more (or a split cut it)
   bool refusalLogged = false;
 };
 

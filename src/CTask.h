@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "SliceParts.h"
 #include "SliceRules.h"
 
 class CTask {
@@ -14,9 +15,10 @@ class CTask {
   CTask(const CTask&) = delete;
   CTask& operator=(const CTask&) = delete;
 
-  // Bytes of this slice on disk (0 to the slice size).
+  // Bytes of this slice on disk (0 to the slice size), parts fetched ahead
+  // of the contiguous prefix included.
   std::int64_t BytesDone() const {
-    return SliceBytesDone(StartPos, EndPos, DownloadedPos.load(), ContentLength);
+    return SliceBytesDone(StartPos, EndPos, DownloadedPos.load(), ContentLength) + AheadBytes.load();
   }
   bool IsRangeComplete() const { return DownloadedPos.load() == EndPos; }
 
@@ -37,4 +39,27 @@ class CTask {
   std::int64_t ContentLength = 0;  // whole remote file
   std::atomic<int> RequestTimes{0};  // failed attempts in this run
   std::int64_t RetryDueMs = 0;       // dispatch thread only: when a failed task goes back to pending
+
+  // The parts workers fetch in this run; memory only. Guarded by the package
+  // write lock, like every call below.
+  SliceParts Parts;
+  // Bytes written past the contiguous prefix (progress only, never saved).
+  std::atomic<std::int64_t> AheadBytes{0};
+
+  // Starts an attempt from DownloadedPos; an earlier attempt's parts are kept
+  // while they agree with it, so only their gaps are fetched again.
+  void BeginAttempt() {
+    const bool keep = !Parts.empty() && Published(Parts.frontier()) == DownloadedPos.load();
+    Parts.beginAttempt(DownloadedPos.load(), SliceLastByte(EndPos, ContentLength), keep);
+    PublishProgress();
+  }
+  // DownloadedPos only ever covers what is on disk contiguously from StartPos.
+  void PublishProgress() {
+    if (Parts.empty()) return;
+    DownloadedPos = Published(Parts.frontier());
+    AheadBytes = Parts.bytesAhead();
+  }
+
+ private:
+  std::int64_t Published(std::int64_t frontier) const { return PublishedPosition(EndPos, ContentLength, frontier); }
 };

@@ -25,11 +25,21 @@ int CThread::init() {
 
 int CThread::doTask(CTask* task) {
   m_task = task;
+  m_part = SliceParts::kNone;
   if (task->LogFlag != 0) {
     QMLOG(" Tasks info, download begin, id = " << task->TaskId.load() << ", task status = "
                                                 << task->TaskStatus.load() << ", thread status = "
                                                 << m_state.load());
   }
+  m_state = kWork;
+  m_wake.Set();
+  return 1;
+}
+
+int CThread::doHelp(CTask* task, int part) {
+  m_task = task;
+  m_part = part;
+  if (task->LogFlag != 0) QMLOG(" Tasks info, help begin, id = " << task->TaskId.load() << ", part = " << part);
   m_state = kWork;
   m_wake.Set();
   return 1;

@@ -29,10 +29,15 @@ class CThread {
   int init();
   // Hands the task over and wakes the worker. Always 1.
   int doTask(CTask* task);
+  // Hands over one part of a slice that another worker is fetching (a help
+  // claimed by the dispatcher) and wakes the worker. Always 1.
+  int doHelp(CTask* task, int part);
   // Asks an idle worker to end.
   void requestStop();
   int state() const { return m_state.load(); }
   CTask* currentTask() const { return m_task; }
+  // The part claimed for this worker by doHelp; SliceParts::kNone for a task.
+  int currentPart() const { return m_part; }
 
   // Event signalled each time this worker finishes a step (may be null).
   void setStepDoneEvent(platform::Event* event) { m_stepDone = event; }
@@ -53,6 +58,7 @@ class CThread {
   std::thread m_thread;
   std::atomic<int> m_state{kIdle};
   CTask* m_task = nullptr;
+  int m_part = -1;
   platform::Event m_wake{false, false};
   platform::Event m_ended{true, false};
   platform::Event* m_stepDone = nullptr;

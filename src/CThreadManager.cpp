@@ -55,6 +55,14 @@ int CThreadManager::giveTaskToAThreadTodo(CTask* task) {
   return 1;
 }
 
+int CThreadManager::giveHelpToAThreadTodo(CTask* task, int part) {
+  CThread* worker = getOneFreeThreads();
+  if (worker == nullptr) return 0;
+  worker->doHelp(task, part);
+  m_busy.push_back(worker);
+  return 1;
+}
+
 int CThreadManager::recycleIdleThreads() {
   auto idle = std::stable_partition(m_busy.begin(), m_busy.end(),
                                     [](const CThread* w) { return w->state() != CThread::kIdle; });

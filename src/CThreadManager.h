@@ -25,6 +25,9 @@ class CThreadManager {
   CThread* getOneFreeThreads();
   // 1 when an idle worker took the task (it joins the busy list), else 0.
   int giveTaskToAThreadTodo(CTask* task);
+  // 1 when an idle worker took the claimed part of task (it joins the busy
+  // list), else 0.
+  int giveHelpToAThreadTodo(CTask* task, int part);
   // Busy workers that went idle return to the idle list. Always 1.
   int recycleIdleThreads();
   // Ends every idle worker and waits for each thread (bounded). Always 1.
@@ -35,6 +38,8 @@ class CThreadManager {
   bool hasIdleThreads() const { return !m_idle.empty(); }
   bool hasBusyThreads() const { return !m_busy.empty(); }
   std::size_t threadCount() const { return m_threads.size(); }
+  // The lock every worker takes around its task's write bookkeeping.
+  std::timed_mutex* writeMutex() const { return m_mutex; }
 
   // Signalled whenever a worker finishes a step; the dispatcher sleeps on it.
   void setStepDoneEvent(platform::Event* event) { m_stepDone = event; }

@@ -1,7 +1,7 @@
 #pragma once
-// Every time limit of the download engine in one place. The defaults are the
-// program's; tests inject short limits and a fake network check so that
-// supervision paths run in seconds.
+// Every time limit and size threshold of the download engine in one place.
+// The defaults are the program's; tests inject short limits and a fake
+// network check so that supervision paths run in seconds.
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -18,6 +18,11 @@ struct DownloadTimings {
   std::int64_t watchPeriodMs = 100;         // supervisor turn when nothing changes
   std::int64_t dispatchPeriodMs = 50;       // dispatch turn when no worker finishes
   std::int64_t retryPauseMs = 1000;         // a failed task is retried after this x its failures (at most 8x)
+  // An idle worker, with no task pending, takes over the upper half of the
+  // in-flight part with the most bytes left when at least this many remain
+  // (0: never), splitting it on a multiple of splitAlignBytes.
+  std::int64_t splitMinimumBytes = 524288;
+  std::int64_t splitAlignBytes = 65536;
   std::function<bool()> networkAlive;       // empty: the machine's own check
   int workerCount = 0;                      // 0: the processor rule
 };

@@ -88,10 +88,11 @@ TEST_F(SupervisorTest, CutAndTimedOutRangesResumeFromTheirPosition) {
   server_.ServeGenerated(path_, length, flaky);
   EXPECT_EQ(Run(server_.Url(path_)), Completed);
   EXPECT_EQ(CDownLoadImpl::FileMd5(package_), GeneratedMd5(length));
-  // Each cut range was asked again from where its bytes stopped.
+  // Each cut range was asked again from where its bytes stopped (up to the
+  // slice's end, or to where a helper took over).
   int resumed = 0;
   for (const auto& range : server_.RangesAsked(path_)) {
-    resumed += range == "bytes=700000-4194303" || range == "bytes=4894304-" + std::to_string(length) ? 1 : 0;
+    resumed += range.rfind("bytes=700000-", 0) == 0 || range.rfind("bytes=4894304-", 0) == 0 ? 1 : 0;
   }
   EXPECT_GE(resumed, 2);
 }
@@ -204,7 +205,10 @@ TEST_F(SupervisorTest, FileAboveTwoGibibytesResumesAcrossTheBoundary) {
 
   EXPECT_EQ(Run(server_.Url(path_)), Completed);
   const std::int64_t from = 2147483648LL - 4 * MiB;
-  EXPECT_EQ(server_.RangesAsked(path_).size(), 2u);
+  // Only the two missing slices are asked for (idle workers may share them).
+  const auto ranges = server_.RangesAsked(path_);
+  EXPECT_GE(ranges.size(), 2u);
+  for (const auto& range : ranges) EXPECT_GE(std::stoll(range.substr(6)), from) << range;
   std::FILE* in = std::fopen(package_.c_str(), "rb");
   std::string got(static_cast<std::size_t>(length - from), '\0');
   fseeko(in, from, SEEK_SET);

@@ -21,6 +21,7 @@ struct TestHttpServer::Entry {
   int redirectStatus = 302;
   bool uploads = false;
   std::atomic<int> drops{0};
+  std::atomic<int> offGridFails{0};
 
   std::int64_t Length() const { return generatedLength >= 0 ? generatedLength : static_cast<std::int64_t>(data.size()); }
   void Copy(std::int64_t offset, std::size_t n, std::string& out) const {
@@ -229,7 +230,14 @@ void TestHttpServer::Start() {
     }
     std::int64_t first = 0;
     std::int64_t last = length - 1;
-    if (!options.ignoreRange && ParseRangeHeader(rangeHeader, length, first, last)) {
+    const bool ranged = ParseRangeHeader(rangeHeader, length, first, last);
+    if (ranged && options.failOffGrid > 0 && first % options.failOffGrid != 0 &&
+        entry->offGridFails.fetch_add(1) < options.failOffGridTimes) {
+      res.status = 503;
+      res.set_content("<html>busy</html>", "text/html");
+      return;
+    }
+    if (!options.ignoreRange && ranged) {
       if (first >= length) {
         res.status = 416;
         res.set_header("Content-Range", "bytes */" + std::to_string(length));

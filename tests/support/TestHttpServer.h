@@ -38,6 +38,8 @@ struct ServeOptions {
   int errorStatus = 0;                // answer GETs with this status and errorBody
   std::string errorBody;
   std::int64_t headLength = -1;       // Content-Length a HEAD reports instead of the length
+  std::int64_t failOffGrid = 0;       // > 0: ranges starting off this grid (a split's helper) ...
+  int failOffGridTimes = 0;           // ... are answered 503 this many times
   std::vector<std::pair<std::string, std::string>> extraHeaders;  // on every response
 };
 
