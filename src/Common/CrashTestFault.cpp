@@ -6,8 +6,10 @@
 #include "Logger.h"
 
 namespace {
-// Read at run time, so the compiler cannot see the null pointer below.
-volatile std::uintptr_t g_testFaultAddress = 0;
+// An address in the first page, which the kernel never maps: the write faults
+// like a null-pointer write, and is read at run time so that neither the
+// compiler nor a sanitizer's null check stands in for the real fault.
+volatile std::uintptr_t g_testFaultAddress = 0x10;
 }  // namespace
 
 // Kept out of line and opaque to the optimiser, so that the dump's backtrace
