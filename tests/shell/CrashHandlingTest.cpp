@@ -97,9 +97,11 @@ class CrashHandling : public ::testing::Test {
   }
 
   // The crashing thread's backtrace as LLDB prints it from the dump.
-  std::string Backtrace(const std::string& dump) const {
+  // (or every thread's, with all).
+  std::string Backtrace(const std::string& dump, bool all = false) const {
     EXPECT_TRUE(fs::exists("/usr/bin/lldb")) << "lldb is a test dependency (scripts/setup.sh)";
-    Subprocess lldb = Subprocess::Start({"/usr/bin/lldb", "--batch", "-c", dump, "-o", "thread backtrace -c 40"}, {},
+    const std::string command = all ? "thread backtrace all -c 40" : "thread backtrace -c 40";
+    Subprocess lldb = Subprocess::Start({"/usr/bin/lldb", "--batch", "-c", dump, "-o", command}, {},
                                         dir_ / "lldb.txt");
     EXPECT_EQ(lldb.Wait(kBoundMs), 0);
     return dir_.Read("lldb.txt");
@@ -164,6 +166,18 @@ TEST_F(CrashHandling, CrashUploadsTheLogAndItsDumpFromARelaunchedInstance) {
         << name;
   }
   EXPECT_NE(Backtrace(dump).find("RaiseCrashTestFault"), std::string::npos);
+
+  // LLVM's own minidump reader sees every stream, the fault and the build-id.
+  Subprocess yaml = Subprocess::Start({"/usr/bin/obj2yaml", dump}, {}, dir_ / "dump.yaml");
+  ASSERT_EQ(yaml.Wait(kBoundMs), 0);
+  const std::string text = dir_.Read("dump.yaml");
+  for (const char* type : {"SystemInfo", "ThreadList", "MemoryList", "Exception", "ModuleList", "MiscInfo",
+                           "LinuxMaps", "LinuxProcStatus", "LinuxCMDLine", "LinuxAuxv"}) {
+    EXPECT_TRUE(std::regex_search(text, std::regex(std::string("- Type: +") + type + "\n"))) << type;
+  }
+  EXPECT_TRUE(std::regex_search(text, std::regex(R"(Exception Code: +0xB\n)")));
+  EXPECT_TRUE(std::regex_search(text, std::regex(R"(Exception Address: +0x10\n)")));
+  EXPECT_TRUE(std::regex_search(text, std::regex(R"(qm_crash_fixture'\n +CodeView Record: +4C457042[0-9A-F]{40}\n)")));
 }
 
 TEST_F(CrashHandling, EveryKindOfCrashLeavesADumpThatNamesTheFaultingFunction) {
@@ -189,6 +203,11 @@ TEST_F(CrashHandling, EveryKindOfCrashLeavesADumpThatNamesTheFaultingFunction) {
     EXPECT_EQ(RelaunchedPid(TempDir::ReadAbsolute(log)), -1);
     ASSERT_TRUE(fs::exists(log + ".dmp"));
     EXPECT_NE(Backtrace(log + ".dmp").find(c.function), std::string::npos) << dir_.Read("lldb.txt");
+    if (std::string(c.kind) == "thread") {
+      // The other threads are there too: the main thread waits in join.
+      EXPECT_NE(Backtrace(log + ".dmp", true).find("qm_crash_fixture`main"), std::string::npos)
+          << dir_.Read("lldb.txt");
+    }
   }
 }
 
