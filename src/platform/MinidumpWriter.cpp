@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/ElfBuildId.h"
+#include "platform/MinidumpFile.h"
 #include "platform/MinidumpThreads.h"
 #include "platform/ProcMaps.h"
 
@@ -24,8 +25,6 @@ namespace {
 constexpr std::size_t kMapsBytes = 2 << 20;
 constexpr std::size_t kMaxEntries = 16384;
 constexpr std::size_t kMaxModules = 2048;
-constexpr std::size_t kChunkBytes = 64 << 10;
-constexpr std::size_t kMaxStreams = 16;
 constexpr std::size_t kMaxBuildId = 64;
 // Stack bytes kept per thread, from the stack pointer upwards (the frames a
 // backtrace needs are the innermost ones), and the red zone below it.
@@ -39,134 +38,15 @@ struct Arena {
   std::size_t entryCount;
   ModuleRange modules[kMaxModules];
   minidump::Module moduleRecords[kMaxModules];
-  minidump::Directory directory[kMaxStreams];
+  minidump::Directory directory[MinidumpFile::kMaxStreams];
   ThreadCapture threads[kMaxCapturedThreads];
   minidump::Thread threadRecords[kMaxCapturedThreads];
   minidump::MemoryDescriptor memory[kMaxCapturedThreads];
-  std::uint8_t chunk[kChunkBytes];
+  std::uint8_t chunk[MinidumpFile::kChunkBytes];
 };
 
 Arena* g_arena = nullptr;
 
-// Sequential writer of the dump file with 8-byte aligned records.
-class DumpFile {
- public:
-  DumpFile(int fd, std::uint32_t start) : fd_(fd), position_(start) {}
-
-  bool ok() const { return ok_; }
-  std::uint32_t position() const { return position_; }
-
-  bool WriteAt(std::uint32_t at, const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-      const ssize_t written = pwrite(fd_, bytes, size, at);
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) return ok_ = false;
-      bytes += written;
-      at += static_cast<std::uint32_t>(written);
-      size -= static_cast<std::size_t>(written);
-    }
-    return true;
-  }
-
-  std::uint32_t Append(const void* data, std::size_t size) {
-    const std::uint32_t rva = AppendUnaligned(data, size);
-    Align();
-    return rva;
-  }
-
-  // For a list's count, which its records follow directly.
-  std::uint32_t AppendUnaligned(const void* data, std::size_t size) {
-    const std::uint32_t rva = position_;
-    WriteAt(position_, data, size);
-    position_ += static_cast<std::uint32_t>(size);
-    return rva;
-  }
-
-  // Bytes of this process's memory; unreadable parts are written as zeros.
-  std::uint32_t AppendMemory(std::uint64_t address, std::size_t size, std::uint8_t* chunk) {
-    const std::uint32_t rva = position_;
-    while (size > 0) {
-      const std::size_t part = size < kChunkBytes ? size : kChunkBytes;
-      if (!ReadOwnMemory(address, chunk, part, nullptr)) std::memset(chunk, 0, part);
-      WriteAt(position_, chunk, part);
-      position_ += static_cast<std::uint32_t>(part);
-      address += part;
-      size -= part;
-    }
-    Align();
-    return rva;
-  }
-
-  // A length-prefixed UTF-16 string (the format's string record).
-  std::uint32_t AppendString(const char* utf8, std::size_t length, std::uint8_t* chunk) {
-    std::size_t units = 0;
-    auto* out = reinterpret_cast<std::uint16_t*>(chunk + 4);
-    const std::size_t maxUnits = (kChunkBytes - 8) / 2 - 2;
-    for (std::size_t i = 0; i < length && units < maxUnits;) {
-      std::uint32_t code = static_cast<std::uint8_t>(utf8[i]);
-      int extra = code >= 0xf0 ? 3 : code >= 0xe0 ? 2 : code >= 0xc0 ? 1 : 0;
-      if (extra > 0) code &= (0x3fu >> extra);
-      ++i;
-      while (extra-- > 0 && i < length) code = (code << 6) | (static_cast<std::uint8_t>(utf8[i++]) & 0x3f);
-      if (code >= 0x10000) {
-        code -= 0x10000;
-        out[units++] = static_cast<std::uint16_t>(0xd800 + (code >> 10));
-        out[units++] = static_cast<std::uint16_t>(0xdc00 + (code & 0x3ff));
-      } else {
-        out[units++] = static_cast<std::uint16_t>(code);
-      }
-    }
-    out[units] = 0;
-    const auto bytes = static_cast<std::uint32_t>(units * 2);
-    std::memcpy(chunk, &bytes, 4);
-    return Append(chunk, 4 + bytes + 2);
-  }
-
-  // The whole content of a (/proc) file; size receives its length.
-  std::uint32_t AppendFile(const char* path, std::uint8_t* chunk, std::uint32_t& size) {
-    size = 0;
-    const int in = open(path, O_RDONLY | O_CLOEXEC);
-    if (in < 0) return 0;
-    const std::uint32_t rva = position_;
-    for (;;) {
-      const ssize_t got = read(in, chunk, kChunkBytes);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) break;
-      WriteAt(position_, chunk, static_cast<std::size_t>(got));
-      position_ += static_cast<std::uint32_t>(got);
-      size += static_cast<std::uint32_t>(got);
-    }
-    close(in);
-    Align();
-    return rva;
-  }
-
- private:
-  void Align() {
-    static const std::uint8_t zeros[8] = {};
-    const std::uint32_t pad = (8 - position_ % 8) % 8;
-    if (pad > 0) WriteAt(position_, zeros, pad);
-    position_ += pad;
-  }
-
-  int fd_;
-  std::uint32_t position_;
-  bool ok_ = true;
-};
-
-class StreamDirectory {
- public:
-  explicit StreamDirectory(minidump::Directory* slots) : slots_(slots) {}
-  void Add(std::uint32_t type, std::uint32_t rva, std::uint32_t size) {
-    if (count_ < kMaxStreams) slots_[count_++] = {type, {size, rva}};
-  }
-  std::uint32_t count() const { return static_cast<std::uint32_t>(count_); }
-
- private:
-  minidump::Directory* slots_;
-  std::size_t count_ = 0;
-};
 
 void ReadMaps(Arena& arena) {
   arena.mapsLength = 0;
@@ -190,7 +70,7 @@ std::uint32_t ParseVersionPart(const char*& at) {
   return value;
 }
 
-void WriteSystemInfo(DumpFile& file, StreamDirectory& directory, std::uint8_t* chunk) {
+void WriteSystemInfo(MinidumpFile& file, std::uint8_t* chunk) {
   minidump::SystemInfo info{};
   info.processorArchitecture = minidump::kCpuArchitectureAmd64;
   info.platformId = minidump::kPlatformLinux;
@@ -224,7 +104,7 @@ void WriteSystemInfo(DumpFile& file, StreamDirectory& directory, std::uint8_t* c
     }
   }
   info.csdVersionRva = file.AppendString(description, std::strlen(description), chunk);
-  directory.Add(minidump::kSystemInfoStream, file.Append(&info, sizeof info), sizeof info);
+  file.AddStream(minidump::kSystemInfoStream, file.Append(&info, sizeof info), sizeof info);
 }
 
 // Where a thread's stack bytes are: from just below the stack pointer up to
@@ -250,7 +130,7 @@ bool StackRange(const Arena& arena, std::uint64_t sp, std::uint64_t& start, std:
   return true;
 }
 
-void WriteThreads(Arena& arena, std::size_t threadCount, DumpFile& file, StreamDirectory& directory,
+void WriteThreads(Arena& arena, std::size_t threadCount, MinidumpFile& file,
                   minidump::LocationDescriptor& crashContext) {
   std::uint32_t records = 0;
   for (std::size_t i = 0; i < threadCount; ++i) {
@@ -270,8 +150,8 @@ void WriteThreads(Arena& arena, std::size_t threadCount, DumpFile& file, StreamD
   }
   const std::uint32_t rva = file.AppendUnaligned(&records, sizeof records);
   file.Append(arena.threadRecords, records * sizeof(minidump::Thread));
-  directory.Add(minidump::kThreadListStream, rva,
-                static_cast<std::uint32_t>(sizeof records + records * sizeof(minidump::Thread)));
+  file.AddStream(minidump::kThreadListStream, rva,
+                     static_cast<std::uint32_t>(sizeof records + records * sizeof(minidump::Thread)));
 
   // The stacks again as the memory list, where debuggers look memory up.
   std::uint32_t ranges = 0;
@@ -280,22 +160,21 @@ void WriteThreads(Arena& arena, std::size_t threadCount, DumpFile& file, StreamD
   }
   const std::uint32_t listRva = file.AppendUnaligned(&ranges, sizeof ranges);
   file.Append(arena.memory, ranges * sizeof(minidump::MemoryDescriptor));
-  directory.Add(minidump::kMemoryListStream, listRva,
-                static_cast<std::uint32_t>(sizeof ranges + ranges * sizeof(minidump::MemoryDescriptor)));
+  file.AddStream(minidump::kMemoryListStream, listRva,
+                     static_cast<std::uint32_t>(sizeof ranges + ranges * sizeof(minidump::MemoryDescriptor)));
 }
 
-void WriteException(const CrashedThread& crash, const minidump::LocationDescriptor& context, DumpFile& file,
-                    StreamDirectory& directory) {
+void WriteException(const CrashedThread& crash, const minidump::LocationDescriptor& context, MinidumpFile& file) {
   minidump::ExceptionStream stream{};
   stream.threadId = static_cast<std::uint32_t>(crash.tid);
   stream.exceptionRecord.exceptionCode = static_cast<std::uint32_t>(crash.signal);
   stream.exceptionRecord.exceptionFlags = static_cast<std::uint32_t>(crash.code);
   stream.exceptionRecord.exceptionAddress = crash.faultAddress;
   stream.threadContext = context;
-  directory.Add(minidump::kExceptionStream, file.Append(&stream, sizeof stream), sizeof stream);
+  file.AddStream(minidump::kExceptionStream, file.Append(&stream, sizeof stream), sizeof stream);
 }
 
-void WriteModules(Arena& arena, DumpFile& file, StreamDirectory& directory) {
+void WriteModules(Arena& arena, MinidumpFile& file) {
   const std::size_t count = CollectModules(arena.entries, arena.entryCount, arena.modules, kMaxModules);
   std::uint8_t buildId[4 + kMaxBuildId];
   for (std::size_t i = 0; i < count; ++i) {
@@ -316,13 +195,13 @@ void WriteModules(Arena& arena, DumpFile& file, StreamDirectory& directory) {
   const auto modules = static_cast<std::uint32_t>(count);
   const std::uint32_t rva = file.AppendUnaligned(&modules, sizeof modules);
   file.Append(arena.moduleRecords, count * sizeof(minidump::Module));
-  directory.Add(minidump::kModuleListStream, rva,
-                static_cast<std::uint32_t>(sizeof modules + count * sizeof(minidump::Module)));
+  file.AddStream(minidump::kModuleListStream, rva,
+                     static_cast<std::uint32_t>(sizeof modules + count * sizeof(minidump::Module)));
 }
 
-void WriteLinuxStreams(Arena& arena, DumpFile& file, StreamDirectory& directory) {
-  directory.Add(minidump::kLinuxMaps, file.Append(arena.maps, arena.mapsLength),
-                static_cast<std::uint32_t>(arena.mapsLength));
+void WriteLinuxStreams(Arena& arena, MinidumpFile& file) {
+  file.AddStream(minidump::kLinuxMaps, file.Append(arena.maps, arena.mapsLength),
+                     static_cast<std::uint32_t>(arena.mapsLength));
   const std::pair<std::uint32_t, const char*> files[] = {
       {minidump::kLinuxProcStatus, "/proc/self/status"},
       {minidump::kLinuxCmdLine, "/proc/self/cmdline"},
@@ -333,7 +212,7 @@ void WriteLinuxStreams(Arena& arena, DumpFile& file, StreamDirectory& directory)
   for (const auto& [type, path] : files) {
     std::uint32_t size = 0;
     const std::uint32_t rva = file.AppendFile(path, arena.chunk, size);
-    if (size > 0) directory.Add(type, rva, size);
+    if (size > 0) file.AddStream(type, rva, size);
   }
 }
 
@@ -393,29 +272,19 @@ bool MinidumpWriter::Write(int fd, const CrashedThread& crash) {
   const std::size_t threadCount =
       1 + CaptureOtherThreads(crash.tid, arena->threads + 1, kMaxCapturedThreads - 1);
 
-  DumpFile file(fd, static_cast<std::uint32_t>(sizeof(minidump::Header) + kMaxStreams * sizeof(minidump::Directory)));
-  StreamDirectory directory(arena->directory);
-  WriteSystemInfo(file, directory, arena->chunk);
+  MinidumpFile file(fd, arena->directory);
+  WriteSystemInfo(file, arena->chunk);
   minidump::LocationDescriptor crashContext{};
-  WriteThreads(*arena, threadCount, file, directory, crashContext);
-  WriteException(crash, crashContext, file, directory);
-  WriteModules(*arena, file, directory);
+  WriteThreads(*arena, threadCount, file, crashContext);
+  WriteException(crash, crashContext, file);
+  WriteModules(*arena, file);
   minidump::MiscInfo misc{};
   misc.sizeOfInfo = sizeof misc;
   misc.flags1 = minidump::kMiscInfoProcessId;
   misc.processId = static_cast<std::uint32_t>(getpid());
-  directory.Add(minidump::kMiscInfoStream, file.Append(&misc, sizeof misc), sizeof misc);
-  WriteLinuxStreams(*arena, file, directory);
-
-  minidump::Header header{};
-  header.signature = minidump::kSignature;
-  header.version = minidump::kVersion;
-  header.numberOfStreams = directory.count();
-  header.streamDirectoryRva = sizeof header;
-  header.timeDateStamp = static_cast<std::uint32_t>(time(nullptr));
-  file.WriteAt(sizeof header, arena->directory, directory.count() * sizeof(minidump::Directory));
-  file.WriteAt(0, &header, sizeof header);
-  return file.ok();
+  file.AddStream(minidump::kMiscInfoStream, file.Append(&misc, sizeof misc), sizeof misc);
+  WriteLinuxStreams(*arena, file);
+  return file.Finish(static_cast<std::uint32_t>(time(nullptr)));
 }
 
 }  // namespace platform
