@@ -151,7 +151,7 @@ void WriteThreads(Arena& arena, std::size_t threadCount, MinidumpFile& file,
   const std::uint32_t rva = file.AppendUnaligned(&records, sizeof records);
   file.Append(arena.threadRecords, records * sizeof(minidump::Thread));
   file.AddStream(minidump::kThreadListStream, rva,
-                     static_cast<std::uint32_t>(sizeof records + records * sizeof(minidump::Thread)));
+                 static_cast<std::uint32_t>(sizeof records + records * sizeof(minidump::Thread)));
 
   // The stacks again as the memory list, where debuggers look memory up.
   std::uint32_t ranges = 0;
@@ -161,7 +161,7 @@ void WriteThreads(Arena& arena, std::size_t threadCount, MinidumpFile& file,
   const std::uint32_t listRva = file.AppendUnaligned(&ranges, sizeof ranges);
   file.Append(arena.memory, ranges * sizeof(minidump::MemoryDescriptor));
   file.AddStream(minidump::kMemoryListStream, listRva,
-                     static_cast<std::uint32_t>(sizeof ranges + ranges * sizeof(minidump::MemoryDescriptor)));
+                 static_cast<std::uint32_t>(sizeof ranges + ranges * sizeof(minidump::MemoryDescriptor)));
 }
 
 void WriteException(const CrashedThread& crash, const minidump::LocationDescriptor& context, MinidumpFile& file) {
@@ -196,12 +196,12 @@ void WriteModules(Arena& arena, MinidumpFile& file) {
   const std::uint32_t rva = file.AppendUnaligned(&modules, sizeof modules);
   file.Append(arena.moduleRecords, count * sizeof(minidump::Module));
   file.AddStream(minidump::kModuleListStream, rva,
-                     static_cast<std::uint32_t>(sizeof modules + count * sizeof(minidump::Module)));
+                 static_cast<std::uint32_t>(sizeof modules + count * sizeof(minidump::Module)));
 }
 
 void WriteLinuxStreams(Arena& arena, MinidumpFile& file) {
   file.AddStream(minidump::kLinuxMaps, file.Append(arena.maps, arena.mapsLength),
-                     static_cast<std::uint32_t>(arena.mapsLength));
+                 static_cast<std::uint32_t>(arena.mapsLength));
   const std::pair<std::uint32_t, const char*> files[] = {
       {minidump::kLinuxProcStatus, "/proc/self/status"},
       {minidump::kLinuxCmdLine, "/proc/self/cmdline"},
