@@ -22,7 +22,7 @@ export HOME="$DEMO/home" XDG_STATE_HOME="$DEMO/home/state" XDG_CACHE_HOME="$DEMO
 export XDG_RUNTIME_DIR="$DEMO/home/run" XDG_DATA_HOME="$DEMO/home/share" XDG_CONFIG_HOME="$DEMO/home/config"
 [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || export QT_QPA_PLATFORM=offscreen
 
-build-demo/tools/reference-services/qm-reference-services build-demo/demo-packages >"$DEMO/services.log" 2>&1 &
+build-demo/tools/reference-services/qm-reference-services build-demo/demo-packages --bundles "$DEMO/bundles" >"$DEMO/services.log" 2>&1 &
 SERVICES=$!
 trap 'kill $SERVICES 2>/dev/null || true' EXIT
 for _ in $(seq 50); do grep -q "services up" "$DEMO/services.log" 2>/dev/null && break; sleep 0.1; done

@@ -14,6 +14,7 @@ PACKAGES=(
   fonts-noto-core fonts-noto-cjk fonts-dejavu-core
   ca-certificates curl openssl
   nginx-light aria2 bc
+  lldb llvm
 )
 
 missing=()

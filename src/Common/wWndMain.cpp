@@ -58,10 +58,12 @@ void SetUpLogging(const std::string& downloadUrl) {
   }
   CSingleUserLog::GetInstance()->InitLogPath(stem);
   qmlog::ConfigureDefaultLogger(CSingleUserLog::GetInstance()->GetLogFilePath(), true);
+  SetCrashLogFile(CSingleUserLog::GetInstance()->GetLogFilePath());
 }
 
 int RunBundleMode(const CommandLine& cmd) {
   const bool dump = cmd.mode == CommandLine::Mode::kCrashDump;
+  ForbidCrashRelaunch();  // a crash of the bundle run itself must not loop
   UploadDiagnosticBundle(cmd.logFileName, cmd.reason, "", dump);
   return 0;
 }
@@ -125,6 +127,7 @@ int wWinMain(const std::string& commandLineTail) {
   g_downloaderId = values.downloaderId;
   CSingleUserLog::GetInstance()->SetBaseInfo(values.siteId, values.softwareName, values.downloadUrl,
                                              kitFlag, values.mainPid);
+  SetCrashRelaunchPolicy(&CSingleUserLog::GetInstance()->downloaderConfig);
 
   if (ShouldRefuse32Bit(values.support32System, IsSystem32Bit())) {
     CSingleUserLog::GetInstance()->AddUserLog("Other", "32bitStartupForbided", "", true);

@@ -48,4 +48,17 @@ void InstanceLock::Release() {
   held_ = false;
 }
 
+void InstanceLock::ReleaseFromSignalHandler(LockReleaseResult& result) {
+  result = {};
+  if (fd_ < 0) return;
+  if (held_) {
+    result.unlocked = flock(fd_, LOCK_UN) == 0 ? 1 : 0;
+    result.unlockError = result.unlocked != 0 ? 0 : errno;
+  }
+  result.closed = close(fd_) == 0 ? 1 : 0;
+  result.closeError = result.closed != 0 ? 0 : errno;
+  fd_ = -1;
+  held_ = false;
+}
+
 }  // namespace platform

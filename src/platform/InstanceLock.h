@@ -6,6 +6,14 @@
 
 namespace platform {
 
+// Outcome of each call of a release: 1 or 0, and the errno of a failure.
+struct LockReleaseResult {
+  int unlocked = 0;
+  int unlockError = 0;
+  int closed = 0;
+  int closeError = 0;
+};
+
 class InstanceLock {
  public:
   InstanceLock() = default;
@@ -18,6 +26,8 @@ class InstanceLock {
   bool Create(const std::string& name, bool& alreadyExisted);
   bool Held() const { return held_; }
   void Release();
+  // Release for a crash handler: async-signal-safe, reports each call.
+  void ReleaseFromSignalHandler(LockReleaseResult& result);
 
   // The lock file's path; empty when the user has no private runtime folder.
   static std::string PathFor(const std::string& name);

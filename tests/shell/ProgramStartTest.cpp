@@ -9,6 +9,7 @@
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
 #include "support/WaitUntil.h"
+#include "support/ZipReader.h"
 
 namespace fs = std::filesystem;
 
@@ -117,16 +118,38 @@ TEST_F(ProgramStart, AutoRunLetsTwoInstancesRun) {
   EXPECT_NE(dir_.Read("second.txt").find(" Main window created"), std::string::npos);
 }
 
-TEST_F(ProgramStart, BundleModesCreateNoWindow) {
-  const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"-dmp", "/tmp/crash.log"}, " Diagnostic bundle requested: CrashDmp, log /tmp/crash.log, extra , dumps 1"},
-      {{"-close03", "app.log"}, " Diagnostic bundle requested: close03, log app.log, extra , dumps 0"},
+TEST_F(ProgramStart, BundleModesPackTheLogWithoutAWindow) {
+  // The test build's upload endpoint is a closed port: the archive and the
+  // log copy stay in the log folder for inspection.
+  const std::string logs = "state/RARivadurize/logs/markeraser_setup/";
+  const std::string name = "markeraser_setup_20240101120000123.log";
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> entries;
   };
-  for (const auto& [args, expected] : cases) {
-    Subprocess program = Start(args, "out.txt");
+  const Case cases[] = {
+      {{"-dmp", name}, {name, name + ".dmp"}},
+      {{"-close03", name}, {name}},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(dir_ / "state");
+    dir_.Write(logs + name, "crashed run\n");
+    dir_.Write(logs + name + ".dmp", "MDMP");
+    Subprocess program = Start(c.args, "out.txt");
     EXPECT_EQ(program.Wait(kExitBoundMs), 0);
     const std::string out = dir_.Read("out.txt");
-    EXPECT_NE(out.find(expected), std::string::npos) << out;
-    EXPECT_EQ(out.find(" Main window created"), std::string::npos);
+    EXPECT_EQ(out.find(" Main window created"), std::string::npos) << out;
+    EXPECT_EQ(dir_.Read(logs + name + "_copy.log"), "crashed run\n");
+    std::vector<std::string> zips;
+    for (const auto& entry : fs::directory_iterator(dir_ / logs)) {
+      if (entry.path().extension() == ".zip") zips.push_back(entry.path().string());
+    }
+    ASSERT_EQ(zips.size(), 1u) << out;
+    EXPECT_TRUE(std::regex_match(fs::path(zips[0]).filename().string(), std::regex(R"(\d{17}\.zip)")));
+    std::vector<ZipEntry> entries;
+    ASSERT_TRUE(ReadZip(zips[0], entries));
+    std::vector<std::string> names;
+    for (const auto& entry : entries) names.push_back(entry.name);
+    EXPECT_EQ(names, c.entries);
   }
 }

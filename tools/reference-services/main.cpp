@@ -3,11 +3,14 @@
 //   18081 its mirror (same answer)
 //   18082 package host (the signed packages of a folder, with byte ranges)
 //   18083 collectors (exception reports, GA4, funnel, user and geolocation
-//         services): every request is answered and printed; and the banner
-//         service ("/api/v1/banners" and its pictures)
+//         services, log upload): every request is answered and printed;
+//         uploaded diagnostic bundles are stored in the bundle folder; and
+//         the banner service ("/api/v1/banners" and its pictures)
 // Usage: qm-reference-services PACKAGE_DIR [PACKAGE_NAME] [--drop-after BYTES]
-//          [--rate BYTES_PER_SECOND] [--fail-first N]
-//          [--banner-fault code500|unparsable|picture]
+//          [--rate BYTES_PER_SECOND] [--fail-first N] [--bundles DIR]
+//          [--downloader-config N] [--banner-fault code500|unparsable|picture]
+// The configuration reply carries Downloader_config N (default 1: a crashed
+// program starts again and uploads its bundle).
 // The package host can misbehave like real hosts: cut every response after
 // BYTES body bytes, send at most a rate per connection, or answer the first N
 // package requests with 500. "/r/<name>" redirects twice before the package.
@@ -19,6 +22,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -39,7 +43,7 @@ std::string ReadAll(const std::string& path) {
   return data.str();
 }
 
-std::string DownloaderReply(const std::string& packageName, const std::string& package) {
+std::string DownloaderReply(const std::string& packageName, const std::string& package, int downloaderConfig) {
   std::ostringstream xml;
   xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Result><Downloader>"
       << "<Downloader_id>127</Downloader_id><Software_id>0</Software_id><Site_id>61</Site_id>"
@@ -49,7 +53,7 @@ std::string DownloaderReply(const std::string& packageName, const std::string& p
       << "<Extra_download_url>http://127.0.0.1:" << kPackagePort << "/downloads/extra/" << packageName
       << "</Extra_download_url>"
       << "<Md5>" << GetMd5Hex(package) << "</Md5><Filesize>" << package.size() << "</Filesize>"
-      << "<Downloader_type>1</Downloader_type><Downloader_config>0</Downloader_config>"
+      << "<Downloader_type>1</Downloader_type><Downloader_config>" << downloaderConfig << "</Downloader_config>"
       << "</Downloader></Result>";
   return xml.str();
 }
@@ -91,6 +95,29 @@ void ServePackage(const std::string& package, const Faults& faults, httplib::Res
                            });
 }
 
+// A sent file name never leaves the bundle folder.
+std::string SafeBundleName(const std::string& sent) {
+  const std::string name = sent.substr(sent.find_last_of("/\\") == std::string::npos ? 0 : sent.find_last_of("/\\") + 1);
+  return name.empty() || name == "." || name == ".." ? "bundle.zip" : name;
+}
+
+// The log-upload endpoint: stores the multipart "file" part under its name.
+void StoreBundle(const std::string& folder, const httplib::Request& req, httplib::Response& res) {
+  if (!req.has_file("file")) {
+    res.status = 400;
+    return;
+  }
+  const httplib::MultipartFormData file = req.get_file_value("file");
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  const std::string path = folder + "/" + SafeBundleName(file.filename);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << file.content;
+  std::printf("[collector] stored bundle %s (%zu bytes, catalogue %s)\n", path.c_str(), file.content.size(),
+              req.has_file("catalogue") ? req.get_file_value("catalogue").content.c_str() : "");
+  std::fflush(stdout);
+  res.set_content("{\"code\":0}", "application/json");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,6 +129,8 @@ int main(int argc, char** argv) {
   std::string packageName = "markeraser_setup.exe";
   Faults faults;
   BannerFault bannerFault = BannerFault::kNone;
+  std::string bundles = "bundles";
+  int downloaderConfig = 1;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool value = i + 1 < argc;
@@ -109,6 +138,8 @@ int main(int argc, char** argv) {
     else if (arg == "--rate" && value) faults.bytesPerSecond = std::atoll(argv[++i]);
     else if (arg == "--fail-first" && value) faults.failFirst = std::atoi(argv[++i]);
     else if (arg == "--banner-fault" && value) bannerFault = ParseBannerFault(argv[++i]);
+    else if (arg == "--bundles" && value) bundles = argv[++i];
+    else if (arg == "--downloader-config" && value) downloaderConfig = std::atoi(argv[++i]);
     else packageName = arg;
   }
   const std::string package = ReadAll(folder + "/" + packageName);
@@ -116,7 +147,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no package %s/%s\n", folder.c_str(), packageName.c_str());
     return 1;
   }
-  const std::string reply = DownloaderReply(packageName, package);
+  const std::string reply = DownloaderReply(packageName, package, downloaderConfig);
 
   httplib::Server config, mirror, packages, collectors;
   for (auto* server : {&config, &mirror}) {
@@ -147,6 +178,9 @@ int main(int argc, char** argv) {
   collectors.set_logger([](const httplib::Request& req, const httplib::Response&) { Log("collector", req); });
   ServeBanners(collectors, "http://127.0.0.1:" + std::to_string(kCollectorPort), bannerFault);
   collectors.Get(".*", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
+  collectors.Post("/v1/productLogUpload", [&bundles](const httplib::Request& req, httplib::Response& res) {
+    StoreBundle(bundles, req, res);
+  });
   collectors.Post(".*", [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
 
   std::vector<std::thread> threads;
