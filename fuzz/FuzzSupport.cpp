@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "Logger.h"
@@ -48,14 +49,27 @@ void QuietProcess() {
   CSingleUserLog::SetInstanceSettings(settings);
 }
 
-const std::string& ScratchDir() {
-  static const std::string dir = [] {
+namespace {
+
+// Removed with its files when the process ends normally.
+struct Scratch {
+  Scratch() {
     std::string pattern = "/tmp/qm-fuzz-XXXXXX";
-    if (const char* shm = std::getenv("QM_FUZZ_SCRATCH")) pattern = std::string(shm) + "/qm-fuzz-XXXXXX";
-    const char* made = mkdtemp(pattern.data());
-    return made != nullptr ? std::string(made) : std::string("/tmp");
-  }();
-  return dir;
+    if (const char* root = std::getenv("QM_FUZZ_SCRATCH")) pattern = std::string(root) + "/qm-fuzz-XXXXXX";
+    if (const char* made = mkdtemp(pattern.data())) path = made;
+  }
+  ~Scratch() {
+    std::error_code ec;
+    if (!path.empty()) std::filesystem::remove_all(path, ec);
+  }
+  std::string path;
+};
+
+}  // namespace
+
+const std::string& ScratchDir() {
+  static const Scratch scratch;
+  return scratch.path;
 }
 
 bool WriteBytes(const std::string& path, const std::uint8_t* data, std::size_t size) {

@@ -24,6 +24,9 @@ export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
 export LSAN_OPTIONS="suppressions=$ROOT/tests/support/lsan.supp"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export QT_QPA_PLATFORM=offscreen
+# Harnesses that write files work in memory: a sync to disk per input would
+# leave little time for fuzzing.
+[ -d /dev/shm ] && export QM_FUZZ_SCRATCH=/dev/shm
 FLAGS=(-timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=1024 -print_final_stats=1)
 
 summary="$BUILD/fuzz-summary.txt"

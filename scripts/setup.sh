@@ -13,6 +13,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   fonts-noto-core fonts-noto-cjk fonts-dejavu-core
   ca-certificates curl openssl
+  clang libclang-rt-14-dev
 )
 
 missing=()

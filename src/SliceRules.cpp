@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <sstream>
 
 std::vector<SliceRange> MakeSlices(std::int64_t contentLength) {
@@ -40,7 +41,8 @@ bool TaskListConsistent(const std::vector<SavedSlice>& slices, std::int64_t cont
   std::int64_t claimedExtent = 0;
   for (const SavedSlice& s : slices) {
     if (s.id < 1 || s.start != static_cast<std::int64_t>(s.id - 1) * kSliceSize) return false;
-    if (s.start != expectedStart || s.end < s.start) return false;
+    // An end at the largest position would overflow the next slice's start.
+    if (s.start != expectedStart || s.end < s.start || s.end == std::numeric_limits<std::int64_t>::max()) return false;
     if (s.downloaded < s.start || s.downloaded > s.end) return false;
     if (s.status < kTaskNew || s.status > kTaskHandedOut || !s.hasRemotePath) return false;
     const std::int64_t done = SliceBytesDone(s.start, s.end, s.downloaded, contentLength);
