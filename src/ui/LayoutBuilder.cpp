@@ -129,8 +129,10 @@ void LayoutBuilder::BuildChildren(const tinyxml2::XMLElement* element, QWidget* 
 }
 
 void LayoutBuilder::Include(const QString& file, QWidget* container, int depth) {
-  if (depth >= kMaxIncludeDepth || budget_ <= 0) return;
+  // Every attempt counts, also the ones refused for depth.
+  if (budget_ <= 0) return;
   --budget_;
+  if (depth >= kMaxIncludeDepth) return;
   std::string xml;
   if (!ReadLayout(file, xml)) return;
   tinyxml2::XMLDocument doc;
