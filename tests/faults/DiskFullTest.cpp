@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 
 #include "DownLoadImpl.h"
 #include "EnumErrorCode.h"
 #include "engine/EngineFixture.h"
+#include "faults/FileSizeLimit.h"
 #include "faults/SavedTaskInfo.h"
 #include "faults/TmpfsMount.h"
 #include "support/TestHttpServer.h"
@@ -24,11 +26,22 @@ std::vector<std::int64_t> RangeStartsFrom(const std::vector<std::string>& ranges
   return starts;
 }
 
-TEST_F(DiskFullTest, RoundEndsWithAResultTaskInfoStaysValidAndTheNextRunSkipsFinishedSlices) {
-  std::string why;
+// The full disk as a size-limited filesystem (where this machine lets the
+// test mount one), and as a file-size limit of the process.
+class DiskFullKinds : public DiskFullTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(DiskFullKinds, RoundEndsWithAResultTaskInfoStaysValidAndTheNextRunSkipsFinishedSlices) {
+  const bool mounted = GetParam();
   const std::string work = dir_ / "work";
-  auto disk = TmpfsMount::Create(work, 10 * kMiB, why);
-  if (disk == nullptr) GTEST_SKIP() << why;
+  std::unique_ptr<TmpfsMount> disk;
+  std::unique_ptr<FileSizeLimit> limit;
+  if (mounted) {
+    std::string why;
+    disk = TmpfsMount::Create(work, 10 * kMiB, why);
+    if (disk == nullptr) GTEST_SKIP() << why;
+  } else {
+    std::filesystem::create_directories(work);
+  }
 
   TestHttpServer server;
   const std::string path = UniquePath("setup.exe");
@@ -41,7 +54,12 @@ TEST_F(DiskFullTest, RoundEndsWithAResultTaskInfoStaysValidAndTheNextRunSkipsFin
   full.workerCount = 1;
   full.noProgressMs = 3000;
   std::string cdn;
+  if (!mounted) {
+    limit = std::make_unique<FileSizeLimit>(10 * kMiB);
+    ASSERT_TRUE(limit->Active());
+  }
   EXPECT_EQ(CDownLoadImpl(full).SuperDownloadFile(server.Url(path), package, cdn, true), NoProgress);
+  if (limit != nullptr) limit->Lift();
   EXPECT_NE(log_.Text().find("Write Error"), std::string::npos);
   EXPECT_NE(log_.Text().find("too long no speed"), std::string::npos);
 
@@ -53,7 +71,7 @@ TEST_F(DiskFullTest, RoundEndsWithAResultTaskInfoStaysValidAndTheNextRunSkipsFin
   EXPECT_GE(finished.size(), 1u);
 
   const std::size_t askedBefore = server.RangesAsked(path).size();
-  ASSERT_TRUE(disk->Resize(64 * kMiB));
+  if (disk != nullptr) ASSERT_TRUE(disk->Resize(64 * kMiB));
   EXPECT_EQ(CDownLoadImpl(FastTimings()).SuperDownloadFile(server.Url(path), package, cdn, true), Completed);
   EXPECT_EQ(CDownLoadImpl::FileMd5(package), GeneratedMd5(length));
   for (const std::int64_t from : RangeStartsFrom(server.RangesAsked(path), askedBefore)) {
@@ -62,5 +80,10 @@ TEST_F(DiskFullTest, RoundEndsWithAResultTaskInfoStaysValidAndTheNextRunSkipsFin
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(MountedOrLimited, DiskFullKinds, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "SizeLimitedFilesystem" : "FileSizeLimit";
+                         });
 
 }  // namespace
