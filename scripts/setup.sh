@@ -15,6 +15,7 @@ PACKAGES=(
   ca-certificates curl openssl
   nginx-light aria2 bc
   lldb llvm
+  clang libclang-rt-14-dev
 )
 
 missing=()

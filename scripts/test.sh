@@ -3,7 +3,9 @@
 # again under ThreadSanitizer and under AddressSanitizer with UBSan. Every
 # build runs even when an earlier one failed, so one run shows every failure;
 # the exit status is non-zero when any build or test failed.
-# QM_SKIP_SANITIZERS=1 runs only the normal build (quick local loop).
+# Then it fuzzes every parser of outside input for a bounded time
+# (scripts/fuzz.sh). QM_SKIP_SANITIZERS=1 runs only the normal build (quick
+# local loop); QM_SKIP_FUZZ=1 leaves out the fuzzing.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 JOBS="$(nproc)"
@@ -38,6 +40,11 @@ if [ "${QM_SKIP_SANITIZERS:-0}" != "1" ]; then
       failed+=("build ($kind sanitizer)")
     fi
   done
+fi
+
+# Every parser of outside input under libFuzzer for a bounded time.
+if [ "${QM_SKIP_SANITIZERS:-0}" != "1" ] && [ "${QM_SKIP_FUZZ:-0}" != "1" ]; then
+  bash scripts/fuzz.sh "${HOSTS[@]}" || failed+=("fuzzing")
 fi
 
 if ((${#failed[@]})); then

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <sstream>
 
 std::vector<SliceRange> MakeSlices(std::int64_t contentLength) {

@@ -10,6 +10,9 @@
 namespace platform {
 namespace {
 
+// Deflate never packs more than 1032 bytes into one.
+constexpr ZPOS64_T kBestDeflateRatio = 1032;
+
 struct Cursor {
   const unsigned char* data;
   ZPOS64_T size;
@@ -90,6 +93,11 @@ bool MemoryZip::ReadFile(const std::string& name, std::string& out) const {
   if (unzLocateFile(zip, NormaliseName(name).c_str(), 1) != UNZ_OK) return false;
   unz_file_info64 info{};
   if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
+  // The sizes are the archive's own claims: a member larger than the archive
+  // could hold, even at deflate's best ratio, is damaged, and is refused
+  // before its claimed size is allocated.
+  if (info.compressed_size > source_.second || info.uncompressed_size > info.compressed_size * kBestDeflateRatio + 64)
+    return false;
   if (unzOpenCurrentFile(zip) != UNZ_OK) return false;
   std::string data(static_cast<std::size_t>(info.uncompressed_size), '\0');
   const int got = data.empty() ? 0 : unzReadCurrentFile(zip, data.data(), static_cast<unsigned>(data.size()));

@@ -20,6 +20,7 @@ namespace ui {
 namespace {
 
 constexpr int kMaxIncludeDepth = 8;  // a file that includes itself stops here
+constexpr int kBuildBudget = 1000;   // controls and includes: five times the largest window
 
 QString Attr(const tinyxml2::XMLElement* e, const char* name) {
   const char* value = e->Attribute(name);
@@ -65,6 +66,7 @@ void LayoutBuilder::ReadWindow(const tinyxml2::XMLElement* window, WindowSkin& s
 }
 
 QWidget* LayoutBuilder::Build(const QString& file, QWidget* parent, WindowSkin& skin) {
+  budget_ = kBuildBudget;
   std::string xml;
   if (!ReadLayout(file, xml)) return nullptr;
   tinyxml2::XMLDocument doc;
@@ -103,8 +105,10 @@ void LayoutBuilder::AddTo(QWidget* container, QWidget* child) const {
 }
 
 QWidget* LayoutBuilder::BuildElement(const tinyxml2::XMLElement* e, QWidget* parent) {
+  if (budget_ <= 0) return nullptr;
   QWidget* control = CreateControl(e, parent);
   if (control == nullptr) return nullptr;
+  --budget_;
   if (qobject_cast<Container*>(control) || qobject_cast<ScrollContainer*>(control)) BuildChildren(e, control);
   ApplyAttributes(control, e);
   if (auto* tab = qobject_cast<Container*>(control)) tab->SelectItem(Attr(e, "selectedid").toInt());
@@ -117,7 +121,7 @@ void LayoutBuilder::BuildChildren(const tinyxml2::XMLElement* element, QWidget* 
   for (auto* e = element->FirstChildElement(); e; e = e->NextSiblingElement()) {
     if (Is(e, "Include")) {
       const int count = std::max(1, e->IntAttribute("count", 1));
-      for (int i = 0; i < count; ++i) Include(Attr(e, "source"), container, includeDepth_);
+      for (int i = 0; i < count && budget_ > 0; ++i) Include(Attr(e, "source"), container, includeDepth_);
       continue;
     }
     if (QWidget* child = BuildElement(e, parent)) AddTo(container, child);
@@ -125,6 +129,9 @@ void LayoutBuilder::BuildChildren(const tinyxml2::XMLElement* element, QWidget* 
 }
 
 void LayoutBuilder::Include(const QString& file, QWidget* container, int depth) {
+  // Every attempt counts, also the ones refused for depth.
+  if (budget_ <= 0) return;
+  --budget_;
   if (depth >= kMaxIncludeDepth) return;
   std::string xml;
   if (!ReadLayout(file, xml)) return;

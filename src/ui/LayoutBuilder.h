@@ -40,6 +40,9 @@ class LayoutBuilder {
   QString folder_;
   SkinStylePtr style_;
   int includeDepth_ = 0;
+  // Controls and includes one Build may still make: counted includes of
+  // includes cannot multiply without end.
+  int budget_ = 0;
 };
 
 }  // namespace ui

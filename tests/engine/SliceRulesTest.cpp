@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "SliceRules.h"
 
 namespace {
@@ -85,6 +87,9 @@ TEST(SliceRules, ConsistencyOfASavedList) {
   for (const auto& c : cases) {
     EXPECT_EQ(TaskListConsistent(c.slices, length, c.packageSize), c.consistent) << c.what;
   }
+  // A damaged file whose one slice ends at the largest position.
+  constexpr std::int64_t kLargest = std::numeric_limits<std::int64_t>::max();
+  EXPECT_FALSE(TaskListConsistent({{0, kLargest, 0, 1, 1, true}}, kLargest, kLargest));
 }
 
 TEST(SliceRules, PlausiblePackageLengths) {

@@ -110,6 +110,13 @@ TEST(LanguageApply, TextsLicenceAndDirection) {
   EXPECT_TRUE(ui::GetText(wnd.FindControl("space_free")).endsWith("12.3GB"));
   EXPECT_TRUE(formats.progress.contains("%0.f%%"));
   EXPECT_EQ(FormatWithDouble("%0.f%%", 45.0), "45%");
+  // A language text that would make printf read what was never passed is
+  // shown as written.
+  for (const char* hostile : {"%s%n", "%.1f %.1f", "%d", "%*f", "%999999f", "%"}) {
+    EXPECT_EQ(FormatWithDouble(hostile, 1.5), hostile);
+    EXPECT_EQ(FormatWithString(hostile, "2.3M"), hostile);
+  }
+  EXPECT_EQ(FormatWithString("need %s", "2.3M"), "need 2.3M");
   EXPECT_EQ(wnd.layoutDirection(), Qt::LeftToRight);
   ApplyLanguageTexts(&wnd, kLangArabic, 61, 0, "");
   EXPECT_EQ(wnd.layoutDirection(), Qt::RightToLeft);
