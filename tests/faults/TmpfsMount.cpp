@@ -36,11 +36,6 @@ bool TmpfsMount::Remount() {
   return ::mount("qm-faults", folder_.c_str(), "tmpfs", flags, SizeOption(size_).c_str()) == 0;
 }
 
-bool TmpfsMount::Resize(std::int64_t sizeBytes) {
-  size_ = sizeBytes;
-  return Remount();
-}
-
 bool TmpfsMount::SetReadOnly(bool readOnly) {
   readOnly_ = readOnly;
   return Remount();

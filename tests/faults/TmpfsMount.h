@@ -1,6 +1,6 @@
 #pragma once
 // A size-limited tmpfs mounted on a test's folder, so that a test can fill the
-// disk under a download, give the space back, or turn the folder read-only.
+// disk under a download or turn the folder read-only.
 // Needs the right to mount (root); Create says why when it cannot. The mount
 // is lazily detached when the object goes, even after a failed assertion.
 #include <cstdint>
@@ -16,8 +16,6 @@ class TmpfsMount {
   TmpfsMount(const TmpfsMount&) = delete;
   TmpfsMount& operator=(const TmpfsMount&) = delete;
 
-  // Remounts with a new size (the files stay).
-  bool Resize(std::int64_t sizeBytes);
   // Remounts read-only or read-write again; fails while a file is open for
   // writing on it.
   bool SetReadOnly(bool readOnly);
