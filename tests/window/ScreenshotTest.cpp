@@ -1,0 +1,65 @@
+// Screenshots of the real window in each of its states, taken while the
+// window is driven through the flow. Runs only when QM_SCREENSHOT_DIR names
+// the folder to write to (scripts/screenshots.sh).
+#include <cstdlib>
+
+#include "Common/MessageBoxWnd.h"
+#include "WindowTestSupport.h"
+#include "ui/ControlOps.h"
+
+namespace {
+
+struct Lang {
+  const char* locale;
+  const char* name;
+};
+
+class Screenshots : public MainWindowTest, public ::testing::WithParamInterface<Lang> {
+ protected:
+  void SetUp() override {
+    const char* out = std::getenv("QM_SCREENSHOT_DIR");
+    if (out == nullptr || *out == '\0') GTEST_SKIP() << "QM_SCREENSHOT_DIR is not set";
+    out_ = out;
+    setenv("LANG", GetParam().locale, 1);
+  }
+  void Save(InstallUIMainWnd& w, const char* page) {
+    QApplication::processEvents();
+    const std::string file = out_ + "/main_" + page + "_" + GetParam().name + ".png";
+    EXPECT_TRUE(w.grab().save(QString::fromStdString(file), "PNG")) << file;
+  }
+  std::string out_;
+};
+
+}  // namespace
+
+TEST_P(Screenshots, EveryStateOfTheRealWindow) {
+  {
+    InstallUIMainWnd& w = Open();
+    Save(w, "setting");
+    ClickLink(w, "license_link");
+    Save(w, "license");
+    Click(w, "install_setting");
+    Save(w, "settings");
+    Click(w, "install_setting");
+    ServeSetup();
+    Click(w, "install_btn");
+    ASSERT_TRUE(WaitFor([&] { return ui::IsVisible(w.FindControl("start_app")) && w.CloseMsgType() == kMsgPlain; }));
+    Save(w, "finished");
+    CloseAndJoin();
+  }
+  {
+    server_.ServeGenerated(kPackagePath, 32 << 20, ServeOptions{.stallAfterBytes = 3 << 20});
+    InstallUIMainWnd& w = Open();
+    Click(w, "install_btn");
+    ASSERT_TRUE(WaitFor([&] { return w.InstallProgressValue() >= 20; }));
+    Save(w, "running");
+    BoxAnswerer answerer;
+    ASSERT_TRUE(WaitFor([&] { return ui::IsVisible(w.FindControl("img_warning")) && w.CloseMsgType() == kMsgPlain; }));
+    Save(w, "failed");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, Screenshots,
+                         ::testing::Values(Lang{"en_US.UTF-8", "english"}, Lang{"ar_EG.UTF-8", "arabic"},
+                                           Lang{"ja_JP.UTF-8", "japanese"}),
+                         [](const auto& info) { return std::string(info.param.name); });
