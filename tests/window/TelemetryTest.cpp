@@ -68,7 +68,7 @@ TEST_F(WindowTelemetry, CollectorsReceiveTheWindowsHitsAndFunnelDocuments) {
   };
   ASSERT_TRUE(WaitFor([&] { return launchHit() && !launchDocument().isNull(); }));
   const Json::Value doc = launchDocument();
-  EXPECT_EQ(doc["product_version"].asString(), "1.0.0.0");
-  EXPECT_EQ(doc["tools_lang"].asString(), "en");
+  EXPECT_EQ(doc["common"]["product_version"].asString(), "1.0.0.0");
+  EXPECT_EQ(doc["common"]["tools_lang"].asString(), "en");
   EXPECT_EQ(doc["actions"][0]["core_func_name"].asString(), "BeforeDownload");
 }
