@@ -48,18 +48,22 @@ TEST_P(Screenshots, EveryStateOfTheRealWindow) {
     CloseAndJoin();
   }
   {
-    server_.ServeGenerated(kPackagePath, 32 << 20, ServeOptions{.stallAfterBytes = 3 << 20});
-    InstallUIMainWnd& w = Open();
+    // A slow package that fails its signature check: running, then failed.
+    server_.ServeGenerated("/slow/markeraser_setup.exe", 32 << 20, ServeOptions{.bytesPerSecond = 4 << 20});
+    BoxAnswerer answerer;
+    auto options = Options();
+    options.itemOverrides["Extra_download_url"] = server_.Url("/slow/markeraser_setup.exe");
+    options.worker.timings.noProgressMs = 60000;
+    InstallUIMainWnd& w = Open(std::move(options));
     Click(w, "install_btn");
     ASSERT_TRUE(WaitFor([&] { return w.InstallProgressValue() >= 20; }));
     Save(w, "running");
-    BoxAnswerer answerer;
     ASSERT_TRUE(WaitFor([&] { return ui::IsVisible(w.FindControl("img_warning")) && w.CloseMsgType() == kMsgPlain; }));
     Save(w, "failed");
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, Screenshots,
-                         ::testing::Values(Lang{"en_US.UTF-8", "english"}, Lang{"ar_EG.UTF-8", "arabic"},
+                         ::testing::Values(Lang{"en_US.UTF-8", "english"}, Lang{"ar_SA.UTF-8", "arabic"},
                                            Lang{"ja_JP.UTF-8", "japanese"}),
                          [](const auto& info) { return std::string(info.param.name); });
