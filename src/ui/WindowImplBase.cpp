@@ -142,7 +142,14 @@ long WindowImplBase::HandleCustomMessage(int, std::intptr_t, std::intptr_t, bool
 }
 
 bool WindowImplBase::event(QEvent* event) {
-  if (event->type() == MessageEvent::Type()) {
+  bool posted = false;
+  {
+    // The lock that PostMessage held while making the event: the hand-over
+    // through Qt's queue is then ordered for race detectors too.
+    std::lock_guard<std::mutex> lock(g_liveMutex);
+    posted = event->type() == MessageEvent::Type();
+  }
+  if (posted) {
     auto* message = static_cast<MessageEvent*>(event);
     bool handled = false;
     HandleCustomMessage(message->msg, message->wParam, message->lParam, handled);
