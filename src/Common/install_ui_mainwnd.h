@@ -113,6 +113,7 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   void ClickStartApp() override;
   void CloseWindow() override;
   void ReleaseInstanceLock() override;
+  bool WindowClosed() const override { return closing_; }
 
   // ITelemetryWindow: read by the telemetry delivery thread.
   std::string ProductVersion() const override;
@@ -214,7 +215,7 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   std::atomic<bool> launchAttempted_{false};
   bool bannerReady_ = false;
   bool startTimeSent_ = false;
-  bool closing_ = false;
+  std::atomic<bool> closing_{false};
   int carouselFrameCount_ = 0, carouselInterval_ = 7000, currentSlide_ = 1;
   float freeSpaceGB_ = 0;
   LanguageFormats formats_;

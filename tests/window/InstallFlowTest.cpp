@@ -110,8 +110,9 @@ TEST_F(MainWindowTest, FailedDownloadShowsTheNoticeAndRetriesFromStartApp) {
   }
 }
 
-TEST_F(MainWindowTest, CloseAt87PercentReportsTheVerificationStage) {
-  server_.ServeGenerated(kPackagePath, 8 << 20, ServeOptions{.stallAfterBytes = 0});
+TEST_F(MainWindowTest, CloseAt87PercentReportsTheVerificationStageAndInstallsNothing) {
+  server_.ServeBytes(kPackagePath, TempDir::ReadAbsolute(std::string(QM_DEMO_PACKAGES_DIR) + "/markeraser_setup.exe"),
+                     ServeOptions{.bytesPerSecond = 256 << 10});
   InstallUIMainWnd& w = Open();
   Click(w, "install_btn");
   ASSERT_EQ(MainPage(), 1);
@@ -125,6 +126,8 @@ TEST_F(MainWindowTest, CloseAt87PercentReportsTheVerificationStage) {
   for (const auto& e : events) close04 |= e.action == "Close" && e.label == "close04";
   EXPECT_TRUE(close04);
   EXPECT_TRUE(FunnelHas(events, "\"Md5Check\""));
+  CloseAndJoin();  // the download under way ends; what was cancelled is not installed
+  EXPECT_FALSE(fs::exists(InstallDir() + "/MarkEraser.exe"));
 }
 
 TEST_F(MainWindowTest, CloseAsksInSettingAndRunningButNotAfterTheEnd) {
