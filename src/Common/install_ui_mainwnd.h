@@ -175,6 +175,7 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   void SetTaskbarError();
   void SetTaskbarProgress(int percent);
   void RunQueuedUrls();
+  void RefreshProductVersion();
 
   const std::string& AttemptLabel() const;
 

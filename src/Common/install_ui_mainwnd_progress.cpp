@@ -6,6 +6,7 @@
 #include "Common/MessageBoxWnd.h"
 #include "Common/install_ui_mainwnd.h"
 #include "CdnFailureCounter.h"
+#include "ConfigurationService.h"
 #include "EnumErrorCode.h"
 #include "Logger.h"
 #include "SingleUserLog.h"
@@ -54,6 +55,7 @@ void InstallUIMainWnd::OnDownloadProgress(std::int64_t done, std::int64_t total)
 long InstallUIMainWnd::HandleCustomMessage(int msg, std::intptr_t wParam, std::intptr_t, bool& handled) {
   handled = true;
   if (closing_) return 0;  // the window has closed: the worker only winds down
+  if (msg >= kMsgDownloadFailed && msg <= kMsgSignatureFailed) RefreshProductVersion();
   switch (msg) {
     case kMsgClearCachedDownload: ClearAPPData(); break;
     case kMsgDownloadFailed: OnDownloadFailed(wParam); break;
@@ -85,6 +87,15 @@ long InstallUIMainWnd::HandleCustomMessage(int msg, std::intptr_t wParam, std::i
     default: handled = false; break;
   }
   return 0;
+}
+
+// The funnel documents name the version of the record, which the service's
+// reply may have changed; a query still under way holds the lock.
+void InstallUIMainWnd::RefreshProductVersion() {
+  std::unique_lock<std::mutex> exchange(ConfigExchangeLock(), std::try_to_lock);
+  if (!exchange.owns_lock()) return;
+  std::lock_guard<std::mutex> lock(sharedMutex_);
+  productVersion_ = config_.Software_version;
 }
 
 // Leaving the running page: the carousel (a stand-in) stops, the setting
