@@ -71,6 +71,10 @@ int InstallRun::Run() {
   if (!ChooseUrl()) return -1;
   PrepareFiles();
   const int result = DownloadRounds();
+  if (w_.WindowClosed()) {
+    QMLOG(" Window closed, installation abandoned");
+    return -1;
+  }
   ReportStatistics();
   if (result != Completed) {
     Log().AddUserLog("Other", "DownErrorCode", "error_" + FormatInt(result), false);
@@ -149,7 +153,7 @@ void InstallRun::PrepareFiles() {
 
 int InstallRun::DownloadRounds() {
   int result = 0;
-  for (int round = 1; round <= options_.rounds; ++round) {
+  for (int round = 1; round <= options_.rounds && !w_.WindowClosed(); ++round) {
     char label[256];
     std::snprintf(label, sizeof label, "%s-%d", addressLabel_.c_str(), round);
     Log().AddUserLog_funnelEx("Download", "Use download address", "Use download address Type", label, false);

@@ -65,4 +65,7 @@ class IInstallWindow {
   virtual void CloseWindow() = 0;
   // Lets a new instance start (unattended runs, before the window closes).
   virtual void ReleaseInstanceLock() = 0;
+  // True once the user has closed the window: the worker stops before its
+  // next round and never installs what the user cancelled.
+  virtual bool WindowClosed() const { return false; }
 };

@@ -47,7 +47,7 @@ QString TextOf(const std::vector<std::pair<std::string, std::string>>& page, con
   return {};
 }
 
-bool PostsClear(int type) { return type == kMsgInstallTimeout || type == kMsgMd5Fail; }
+bool PostsClear(int type) { return type == kMsgInstallRunTimeout || type == kMsgMd5Fail; }
 
 }  // namespace
 

@@ -5,7 +5,7 @@
 
 enum EnumMsgType : int {
   kMsgReplace = 0, kMsgPlain = 1, kMsgCancelInstall = 2, kMsgAppExist = 3, kMsgPathError = 4,
-  kMsgDownloadSlow = 5, kMsgInstallTimeout = 6, kMsgMd5Fail = 7, kMsgUrlFail = 8, kMsgInternetFail = 9,
+  kMsgDownloadSlow = 5, kMsgInstallRunTimeout = 6, kMsgMd5Fail = 7, kMsgUrlFail = 8, kMsgInternetFail = 9,
   kMsgInternetTimeout = 10, kMsgNoEnoughSpace = 11, kMsgClickShortcut = 12, kMsgNotSupportSystem = 13,
   kMsgAgreeLicense = 14,
 };
@@ -27,6 +27,7 @@ class MessageBoxWnd : public ui::WindowImplBase {
   // Creates the box over owner (may be null) and runs it modally. Returns 1
   // for "btn_yes", 2 for "btn_no" or "closebtn", 0 for any other close.
   int ShowModal(QWidget* owner);
+  int Type() const { return type_; }
 
  protected:
   void InitWindow() override;

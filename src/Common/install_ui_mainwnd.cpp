@@ -1,49 +1,237 @@
 #include "Common/install_ui_mainwnd.h"
 
-#include <QGuiApplication>
-#include <QLabel>
-#include <QLocalSocket>
-#include <QPushButton>
-#include <QScreen>
-#include <QTimer>
-#include <QVBoxLayout>
+#include <unistd.h>
 
+#include <QApplication>
+#include <QLocalSocket>
+
+#include "Common/MessageBoxWnd.h"
+#include "Common/wWndMain.h"
+#include "ConfigurationService.h"
+#include "DownloadTimings.h"
+#include "FuntionImpl.h"
+#include "Language.h"
 #include "Logger.h"
+#include "SingleUserLog.h"
 #include "TestSettings.h"
+#include "platform/Paths.h"
+#include "platform/ProxySettings.h"
 #include "platform/WindowProbe.h"
+#include "ui/ComboBox.h"
+#include "ui/ControlOps.h"
+#include "ui/ImageCache.h"
 
 namespace {
-// How long an unattended run leaves the stand-in window on screen.
-constexpr int kAutoRunCloseMs = 1500;
+
+constexpr int kPanelOpenHeight = 560;
+constexpr int kPanelClosedHeight = 360;
+constexpr int kLicencePage = 0;
+constexpr int kSettingsPage = 1;
+constexpr int kMaxCarouselDots = 10;
+constexpr const char* kFirstRunKey = "SOFTWARE\\Quillmarch\\Downloader2.5.0";
+
+int ItemInt(const std::map<std::string, std::string>& items, const char* name) {
+  const auto it = items.find(name);
+  return it == items.end() ? 0 : static_cast<int>(DecimalValue(it->second));
+}
+
+std::string ProgramFilesFolder() {
+  return access("/opt", W_OK) == 0 ? "/opt" : platform::HomeDir() + "/.local/opt";
+}
+
 }  // namespace
 
-InstallUIMainWnd::InstallUIMainWnd() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {}
-
-InstallUIMainWnd::~InstallUIMainWnd() = default;
-
-bool InstallUIMainWnd::Create(const std::string& className, const std::string& title, int width,
-                              int height) {
-  className_ = className.empty() ? "QM_UI_Frame" : className;
-  setObjectName(QString::fromStdString(className_));
-  setWindowTitle(QString::fromStdString(title));
-  setFixedSize(width, height);
-  auto* layout = new QVBoxLayout(this);
-  auto* name = new QLabel(QString::fromStdString(title), this);
-  name->setAlignment(Qt::AlignCenter);
-  name->setStyleSheet("font-size: 22px; font-weight: bold;");
-  auto* close = new QPushButton(tr("Close"), this);
-  close->setObjectName("close_btn");
-  connect(close, &QPushButton::clicked, this, &QWidget::close);
-  layout->addWidget(name, 1);
-  layout->addWidget(close, 0, Qt::AlignRight);
-  ListenForRaiseRequests();
-  if (IsAutoRun()) QTimer::singleShot(kAutoRunCloseMs, this, &QWidget::close);
-  QMLOG(" Main window created: " << className_);
+bool InstallUIMainWnd::ItemSnapshot::GetItemText(const std::string& name, std::string& text) const {
+  const auto it = items.find(name);
+  if (it == items.end()) return false;
+  text = it->second;
   return true;
 }
 
+InstallUIMainWnd::InstallUIMainWnd(MainWindowOptions options) : options_(std::move(options)) {}
+
+InstallUIMainWnd::~InstallUIMainWnd() {
+  UserLog().SetMainWindow(nullptr);
+  WaitForAllThreadExit();
+}
+
+CSingleUserLog& InstallUIMainWnd::UserLog() const {
+  return options_.userLog != nullptr ? *options_.userLog : *CSingleUserLog::GetInstance();
+}
+
+QString InstallUIMainWnd::GetWindowClassName() const {
+  return QString::fromStdString(className_.empty() ? "QM_UI_Frame" : className_);
+}
+
+bool InstallUIMainWnd::Create(const std::string& className, const std::string& title, int width, int height) {
+  className_ = className;
+  if (!ui::WindowImplBase::Create(nullptr, QString::fromStdString(title), width, height)) return false;
+  ListenForRaiseRequests();
+  QMLOG(" Main window created: " << GetWindowClassName().toStdString());
+  return true;
+}
+
+void InstallUIMainWnd::InitWindow() {
+  UserLog().SetMainWindow(this);
+  createdAtMs_ = TickCountMs();
+  for (carouselFrameCount_ = 0; ui::ImageCache::Instance().Load(QString("skin/anima/%1.png").arg(carouselFrameCount_ + 1));) {
+    ++carouselFrameCount_;
+  }
+  LookUpControls();
+  for (QWidget* notice : {failRetry_, failAdvice_, imgWarning_}) ui::SetVisible(notice, false);
+  SetAdviceUrl("");
+  ReadEmbeddedItems();
+  if (licenseCheck_ != nullptr) ui::SetSelected(licenseCheck_, IsAutoRun() || chooseLicense_ == 1);
+  config_ = CConfigure(downloaderId_, languageId_, siteId_);
+  config_.loadFromLayout(items_, false);
+  {
+    std::lock_guard<std::mutex> lock(sharedMutex_);
+    productVersion_ = config_.Software_version;
+  }
+  startTimestamp_ = UserLog().GetStartStamp();
+  downloadFolder_ = UserLog().GetWorkDir();
+  const std::string programFiles = options_.programFilesFolder.empty() ? ProgramFilesFolder() : options_.programFilesFolder;
+  defaultInstallPath_ = programFiles + "/" + kBrandFolder;
+  ui::SetText(pathEdit_, QString::fromStdString(defaultInstallPath_));
+  configThread_ = std::thread([this] { AsyncGetCbsInfo(config_, asyncQueryAbandoned_); });
+  progressFinishEvent_.Reset();
+  QMLOG(" CreateEvent successfully ");
+  carouselInterval_ = 7000;
+  LogStartupFacts();
+  SendLaunchEvents();
+  StartLanguage();
+  UserLog().AddUserLog("Other", "ClickToShowTime", std::to_string(TickCountMs() - createdAtMs_), false);
+  SetTaskbarProgress(0);
+  if (IsAutoRun()) SetTimer(kTimerAutoRunStart, options_.timings.autoRunStartMs);
+}
+
+void InstallUIMainWnd::LookUpControls() {
+  const auto find = [this](const char* name) { return FindControl(name); };
+  closeBtn_ = find("closebtn");
+  minBtn_ = find("minbtn");
+  mainTab_ = find("main_tablayout");
+  pageLayout_ = find("page_layout");
+  setLayout_ = find("set_layout");
+  pathEdit_ = find("install_file_path_edit");
+  progressBar_ = find("install_progress");
+  progressLabel_ = find("install_label");
+  spaceNeed_ = find("space_need");
+  spaceFree_ = find("space_free");
+  installSetting_ = find("install_setting");
+  licenseLink_ = find("license_link");
+  licenseCheck_ = find("license_checkbox");
+  agreeImprovement_ = find("agree_improvement_checkbox");
+  installBtn_ = find("install_btn");
+  licenseEnglish_ = find("license_english");
+  licenseJapanese_ = find("license_japanese");
+  licenseText_ = find("license_text");
+  licenseTextLayout_ = find("license_text_layout");
+  languageCombo_ = find("language_combox");
+  selectLanguageText_ = find("select_language_text");
+  installPathText_ = find("install_path_text");
+  browserBtn_ = find("browser_btn");
+  imagePlay_ = find("image_play");
+  background_ = find("backgroudlayout");
+  failRetry_ = find("text_fail_retry");
+  failAdvice_ = find("text_fail_advice");
+  imgWarning_ = find("img_warning");
+  startApp_ = find("start_app");
+  startShortcut_ = find("text_startshortcut");
+  installMinBtn_ = find("install_minbtn");
+  installCloseBtn_ = find("install_closebtn");
+  finishLabel_ = find("finish_label");
+  for (int k = 1; k <= kMaxCarouselDots; ++k) {
+    QWidget* dot = FindControl(QString("image_play_option%1").arg(k));
+    if (dot == nullptr) break;
+    carouselDots_.push_back(dot);
+  }
+}
+
+// The invisible labels of the embedded configuration, copied once so that
+// the worker threads read them without touching a control.
+void InstallUIMainWnd::ReadEmbeddedItems() {
+  if (QWidget* holder = FindControl("Product_config")) {
+    for (QWidget* label : holder->findChildren<QWidget*>()) {
+      if (!label->objectName().isEmpty()) items_.items[label->objectName().toStdString()] = ui::GetText(label).toStdString();
+    }
+  }
+  for (const auto& [name, value] : options_.itemOverrides) items_.items[name] = value;
+  downloaderId_ = ItemInt(items_.items, "Downloader_id");
+  siteId_ = ItemInt(items_.items, "Site_id");
+  languageId_ = ItemInt(items_.items, "Language_id");
+  waitAnimationSeconds_ = ItemInt(items_.items, "Gif_duration");
+  needStartFlag_ = ItemInt(items_.items, "NeedStart_flag");
+  chooseLicense_ = ItemInt(items_.items, "ChooseLicense");
+  adminFlag_ = ItemInt(items_.items, "admin_flag");
+  items_.GetItemText("Software_name", embeddedProductName_);
+  if (items_.items.count("MainPid") != 0) mainPid_ = ItemInt(items_.items, "MainPid");
+}
+
+void InstallUIMainWnd::LogStartupFacts() {
+  const VersionStrings version = GetVersionStrings(platform::ExecutablePath());
+  QMLOG(" Downloader info: " << version.productVersion << "(" << version.productName
+        << "), 64Bit: " << (IsWow64() ? "True" : "False") << ", proc_id=" << getpid());
+  int width = 0, height = 0;
+  const double scale = GetScreenResolution(width, height);
+  QMLOG(" Screen: " << width << "*" << height << ", " << scale);
+  GetSystemRegion();
+  QMLOG(" Request For Product Config -- [Downloader Id]: " << downloaderId_ << " [Site Id]: " << siteId_
+        << " [Language Id]: " << languageId_);
+  GetIEProxyConfig();
+}
+
+void InstallUIMainWnd::SendLaunchEvents() {
+  CSingleUserLog& log = UserLog();
+  log.AddUserLog("CrashRate", "Start", "", false);
+  log.AddUserLog_funnel("Keypoint", "null", 0, "CorePublicModule", "Start", "null", false);
+  ReportFirstRunOnThisComputer();
+  log.AddUserLog("Download", "1.Launch", "", false);
+  log.AddUserLog_funnel("CoreFuncEvent", "BeforeDownload", 0, "Download", "CoreFuncStart", "null", false);
+  log.AddUserLog_funnel("CoreFuncEvent", "BeforeDownload", 1, "Download", "Launch", "null", false);
+  log.AddUserLog_funnel("CoreFuncEvent", "BeforeDownload", 0, "Download", "CoreFuncEnd", "null", false);
+}
+
+void InstallUIMainWnd::ReportFirstRunOnThisComputer() {
+  if (!RegGetString(kFirstRunKey, "GA_PC").empty()) return;
+  float version = 0;
+  UserLog().AddUserLog("PC", "SysOS", GetOSName(version) + (IsWow64() ? " 64bit" : " 32bit"), false);
+  UserLog().AddUserLog("PC", "SysLanguage", GetUILanguageName(), false);
+  int width = 0, height = 0;
+  GetScreenResolution(width, height);
+  UserLog().AddUserLog("PC", "SysScreenResolution", std::to_string(width) + "*" + std::to_string(height), false);
+  RegSetString(kFirstRunKey, "GA_PC", "1");
+}
+
+void InstallUIMainWnd::StartLanguage() {
+  currentLanguage_ = GetLanguageByLocalSystem();
+  auto* combo = qobject_cast<ui::ComboBox*>(languageCombo_);
+  int item = 0;
+  if (combo != nullptr) {
+    if (combo->IsItemVisible(currentLanguage_)) {
+      item = currentLanguage_;
+    } else if (!combo->IsItemVisible(0)) {
+      for (int i = 0; i < combo->count(); ++i) {
+        if (combo->IsItemVisible(i)) {
+          item = i;
+          break;
+        }
+      }
+    }
+    combo->SelectItem(item);
+  }
+  currentLanguage_ = item;
+  ApplyLanguage();
+  ResizeClient(width(), kPanelClosedHeight);
+}
+
+void InstallUIMainWnd::ApplyLanguage() {
+  std::string productSize;
+  items_.GetItemText("ProductSize", productSize);
+  formats_ = ApplyLanguageTexts(this, currentLanguage_, siteId_, freeSpaceGB_, QString::fromStdString(productSize));
+}
+
 void InstallUIMainWnd::ListenForRaiseRequests() {
-  const QString path = QString::fromStdString(platform::WindowSocketPath(className_));
+  const QString path = QString::fromStdString(platform::WindowSocketPath(GetWindowClassName().toStdString()));
   QLocalServer::removeServer(path);  // a socket file left by an instance that died
   if (!raiseServer_.listen(path)) return;
   connect(&raiseServer_, &QLocalServer::newConnection, this, [this] {
@@ -57,11 +245,129 @@ void InstallUIMainWnd::ListenForRaiseRequests() {
   });
 }
 
-void InstallUIMainWnd::CenterWindow() {
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  if (screen == nullptr) return;
-  const QRect area = screen->availableGeometry();
-  move(area.center() - rect().center());
+void InstallUIMainWnd::Notify(const ui::TNotifyUI& msg) {
+  if (msg.sType == "link") {
+    if (msg.pSender == licenseLink_) TogglePanel(kLicencePage);
+    else if (msg.pSender == failAdvice_) OpenAdviceLink();
+  }
+  ui::WindowImplBase::Notify(msg);
 }
 
-void InstallUIMainWnd::WaitForAllThreadExit() {}
+// The panel below the header is open at 560 pixels and closed at 360; a
+// second click on the control that opened a page closes it.
+void InstallUIMainWnd::TogglePanel(int page) {
+  const bool open = height() == kPanelOpenHeight;
+  if (open && ui::GetCurSel(setLayout_) == page) {
+    ResizeClient(width(), kPanelClosedHeight);
+    return;
+  }
+  ui::SelectItem(setLayout_, page);
+  ResizeClient(width(), kPanelOpenHeight);
+}
+
+void InstallUIMainWnd::OnClick(const ui::TNotifyUI& msg) {
+  QWidget* sender = msg.pSender;
+  if (sender == nullptr) return;
+  if (sender == closeBtn_ || sender == installCloseBtn_) CloseRequest();
+  else if (sender == minBtn_ || sender == installMinBtn_) Minimize();
+  else if (sender == installBtn_) OnInstallClick();
+  else if (sender == browserBtn_) BrowseInstallFolder();
+  else if (sender == licenseCheck_) ui::SetEnabled(installBtn_, true);
+  else if (sender == startApp_) OnStartAppClick();
+  else if (sender == installSetting_) TogglePanel(kSettingsPage);
+}
+
+void InstallUIMainWnd::OnItemSelect(const ui::TNotifyUI& msg) {
+  if (msg.pSender != languageCombo_) return;
+  currentLanguage_ = ui::GetCurSel(languageCombo_);
+  QMLOG(" ChangeLanguageTo: " << LanguageFileName(currentLanguage_));
+  ApplyLanguage();
+}
+
+// Carousel dots: the carousel itself is a stand-in until the banner
+// animation lands; a dot only restarts the slide timer and remembers itself.
+void InstallUIMainWnd::OnSelectChanged(const ui::TNotifyUI& msg) {
+  for (std::size_t k = 0; k < carouselDots_.size(); ++k) {
+    if (msg.pSender != carouselDots_[k] || !ui::IsSelected(carouselDots_[k])) continue;
+    SetTimer(kTimerCarousel, carouselInterval_);
+    currentSlide_ = static_cast<int>(k) + 1;
+  }
+}
+
+void InstallUIMainWnd::CloseRequest() {
+  if (closeMsgType_ == kMsgPlain) {
+    hide();
+    Close();
+    return;
+  }
+  if (ShowMessageBox(closeMsgType_) == 1) Close();
+}
+
+void InstallUIMainWnd::CloseLabelAndStage(std::string& label, std::string& stage) const {
+  const int main = ui::GetCurSel(mainTab_), page = ui::GetCurSel(pageLayout_);
+  const int progress = shownProgress_;
+  if (main == 0 && page == 0) {
+    label = "close01", stage = "BeforeDownload";
+  } else if (main == 1) {
+    if (progress <= 84) label = "close02", stage = "Downloading";
+    else if (progress <= 90) label = "close04", stage = "Md5Check";
+    else label = "close03", stage = "Installing";
+  } else if (main == 0 && page == 1) {
+    if (FailureNoticeShown()) label = "close05", stage = "Installing";
+    else if (launchAttempted_) label = "close07", stage = "Starting";
+    else label = "close06", stage = "Installing";
+  }
+}
+
+// Stand-in for the crash-report relaunch: when the service asks for it
+// (Downloader_config 2) the program is to start itself again with
+// "-close <label>"; that report mode is being built separately.
+static void RelaunchForCloseReportStandIn(const std::string& label) { (void)label; }
+
+void InstallUIMainWnd::OnClose() {
+  if (closing_) return;
+  closing_ = true;
+  std::string label, stage;
+  CloseLabelAndStage(label, stage);
+  if (UserLog().downloaderConfig == 2) RelaunchForCloseReportStandIn(label);
+  UserLog().AddUserLog("CrashRate", "Close", label, true);
+  UserLog().AddUserLog_funnel("Keypoint", stage, 0, "CorePublicModule", "Close", "null", true);
+  for (int id : {kTimerVerifyCreep, kTimerInstallCreep, kTimerFirstProgress, kTimerLastProgress, kTimerCarousel,
+                 kTimerAutoRunStart, kTimerAutoRunRetry}) {
+    KillTimer(id);
+  }
+  // A worker waiting for the progress animation must not wait for a window
+  // that is gone.
+  progressFinishEvent_.Set();
+  if (options_.quit) options_.quit();
+  else QCoreApplication::quit();
+}
+
+void InstallUIMainWnd::WaitForAllThreadExit() {
+  QMLOG("InstallUIMainWnd WaitForAllThreadExit");
+  asyncQueryAbandoned_ = true;
+  progressFinishEvent_.Set();
+  if (configThread_.joinable()) configThread_.join();
+  for (std::thread& worker : workers_) {
+    if (worker.joinable()) worker.join();
+  }
+}
+
+int InstallUIMainWnd::GetIEProxyConfig() {
+  const platform::ProxyConfig proxy = platform::ReadProxyConfig();
+  int result = 0;
+  QMLOG(" Get proxy: 1, 0");
+  if (!proxy.autoConfigUrl.empty()) QMLOG(" Proxy info1: " << proxy.autoConfigUrl), result = 1;
+  if (!proxy.proxy.empty()) QMLOG(" Proxy info2: " << proxy.proxy), result = 2;
+  if (!proxy.bypass.empty()) QMLOG(" Proxy info3: " << proxy.bypass), result = 3;
+  return result;
+}
+
+void InstallUIMainWnd::ReleaseInstanceLock() {
+  if (platform::InstanceLock* lock = g_instanceMutex.exchange(nullptr)) lock->Release();
+}
+
+std::string InstallUIMainWnd::ProductVersion() const {
+  std::lock_guard<std::mutex> lock(sharedMutex_);
+  return productVersion_;
+}

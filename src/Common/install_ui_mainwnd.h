@@ -1,27 +1,240 @@
 #pragma once
-// The main window. This build shows a plain stand-in with the product name and
-// a close button until the skinned window replaces it; it already answers the
-// single-instance probe and, under AutoRun, closes itself like an unattended
-// run clicks itself through.
+// The program's main window and the owner of the install flow: a controller
+// over the named controls of "InstallMainWnd.xml". The user chooses language
+// and folder, accepts the licence and clicks install; the window then runs
+// the pre-install checks, starts the install worker on its own thread, shows
+// its progress from the worker's messages and its own timers, and offers
+// start, retry or close. It joins every thread it started in
+// WaitForAllThreadExit.
+//
+// Threads: everything runs on the window's thread except the IInstallWindow
+// calls of the worker, which only touch atomics, locked values or post
+// messages to the window.
 #include <QLocalServer>
-#include <QWidget>
+#include <atomic>
+#include <map>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
-class InstallUIMainWnd : public QWidget {
+#include "CConfigure.h"
+#include "Common/LanguageTexts.h"
+#include "Common/MainWindowOptions.h"
+#include "InstallWindow.h"
+#include "TelemetryContext.h"
+#include "platform/Event.h"
+#include "ui/WindowImplBase.h"
+
+class CSingleUserLog;
+
+// Timer ids of the main window.
+enum MainWindowTimer : int {
+  kTimerVerifyCreep = 1920,
+  kTimerInstallCreep = 1921,
+  kTimerFirstProgress = 1922,
+  kTimerLastProgress = 1923,
+  kTimerCarousel = 2000,
+  kTimerAutoRunStart = 666,
+  kTimerAutoRunRetry = 888,
+};
+
+// Messages the window posts to itself from other threads.
+enum MainWindowMessage : int {
+  kMsgSetProgress = 2960,     // [percent] from a download thread
+  kMsgWorkerOpenUrl = 2961,   // the worker asked for a URL to be opened
+  kMsgWorkerStartApp = 2962,  // the worker clicks "start_app"
+  kMsgWorkerClose = 2963,     // the worker closes the window
+  kMsgWorkerStartFailed = 2964,  // the worker could not start the product
+};
+
+class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, public ITelemetryWindow {
   Q_OBJECT
  public:
-  InstallUIMainWnd();
+  explicit InstallUIMainWnd(MainWindowOptions options = {});
   ~InstallUIMainWnd() override;
 
-  // Creates the window: class name (or "QM_UI_Frame"), title, size.
+  // Creates the window (class name, or "QM_UI_Frame" while it is empty);
+  // the skin then sets its size and InitWindow closes the panel.
   bool Create(const std::string& className, const std::string& title, int width, int height);
-  void CenterWindow();
-  // Joins every thread the window started (each waited at most 600000 ms).
+  // Joins every thread the window started.
   void WaitForAllThreadExit();
 
- private:
-  void ListenForRaiseRequests();
+  QString GetWindowClassName() const override;
+  QString GetSkinFile() const override { return "InstallMainWnd.xml"; }
 
-  QLocalServer raiseServer_;
+  // Shows message box type modally; 1 for the affirmative button.
+  int ShowMessageBox(int type);
+  // The only way the progress bar changes; never backwards. Safe from any
+  // thread: calls from other threads are handed to the window's thread.
+  void SetProgress(int percent);
+  int BeginInstallTask();
+  void ClearAPPData();
+  int GetIEProxyConfig();
+
+  // Pre-install checks.
+  bool AppIsRunning();  // true when the product is NOT running
+  bool CheckInstallEnvironment();
+  int EnoughFreeSpace(bool unused, std::int64_t size, std::uint64_t& freeBytes);
+  bool IsPathPendingRename(const std::string& path) const;
+  int BrowseInstallFolder();
+  bool ShowDiskSpace(const std::string& folder);
+  bool WillShowNetFrameCheck(std::string folder) const;
+
+  // State for tests and tools.
+  int CurrentLanguage() const { return currentLanguage_; }
+  int CloseMsgType() const { return closeMsgType_; }
+  bool IsRetryState() const { return isRetry_; }
+  float FreeSpaceGB() const { return freeSpaceGB_; }
+  CSingleUserLog& UserLog() const;
+
+  // IInstallWindow: called by the install worker on its thread.
+  void PostWorkerMessage(int message, std::intptr_t wParam) override;
+  CConfigure& Config() override { return config_; }
+  const IConfigItemSource& ConfigItems() const override { return items_; }
+  std::atomic<bool>& AsyncQueryAbandoned() override { return asyncQueryAbandoned_; }
+  bool IsRetry() const override { return isRetry_; }
+  void SetAdviceUrl(const std::string& url) override;
+  std::string AdviceUrl() const override;
+  int DownloaderId() const override { return downloaderId_; }
+  int NeedStartFlag() const override { return needStartFlag_; }
+  void SetStopProgressCreep(int value) override { stopProgressCreep_ = value; }
+  void SetInstallFinished(bool value) override { installFinished_ = value; }
+  platform::Event& ProgressFinishEvent() override { return progressFinishEvent_; }
+  int InstallProgressValue() const override { return shownProgress_; }
+  std::string GetInstallPath() const override;
+  std::string InstallerLanguageCode() const override;
+  std::string ProductUrlLabel() const override;
+  void WriteProductLanguage() override;
+  void ResetDownloadProgress() override { packageSize_ = 0; }
+  void OnDownloadProgress(std::int64_t done, std::int64_t total) override;
+  std::int64_t RecordedPackageSize() const override { return packageSize_; }
+  void OpenUrl(const std::string& url) override;
+  void ClickStartApp() override;
+  void CloseWindow() override;
+  void ReleaseInstanceLock() override;
+  bool WindowClosed() const override { return closing_; }
+
+  // ITelemetryWindow: read by the telemetry delivery thread.
+  std::string ProductVersion() const override;
+  int LanguageId() const override { return currentLanguage_; }
+
+ signals:
+  // The bar took a new value (window thread).
+  void progressChanged(int percent);
+
+ protected:
+  void InitWindow() override;
+  void OnClick(const ui::TNotifyUI& msg) override;
+  void OnItemSelect(const ui::TNotifyUI& msg) override;
+  void OnSelectChanged(const ui::TNotifyUI& msg) override;
+  void Notify(const ui::TNotifyUI& msg) override;
+  long HandleCustomMessage(int msg, std::intptr_t wParam, std::intptr_t lParam, bool& handled) override;
+  void OnTimer(int id) override;
+  void OnClose() override;
+
+ private:
+  // Window start-up (install_ui_mainwnd.cpp).
+  void LookUpControls();
+  void ReadEmbeddedItems();
+  void LogStartupFacts();
+  void SendLaunchEvents();
+  void ReportFirstRunOnThisComputer();
+  void StartLanguage();
+  void ApplyLanguage();
+  void ListenForRaiseRequests();
+  void TogglePanel(int page);
+  void CloseRequest();
+  void CloseLabelAndStage(std::string& label, std::string& stage) const;
+
+  // Install flow (install_ui_mainwnd_install.cpp).
+  void OnInstallClick();
+  bool AcceptLicenceIfNeeded();
+  void SendStartTimeOnce();
+  void StartWorker();
+  void OnStartAppClick();
+  void RetryInstall();
+  int LaunchProduct();
+  std::string ProductExePath() const;
+  void ShowFailureNotice();
+  bool FailureNoticeShown() const;
+  void OpenAdviceLink();
+  std::string AdviceLinkUrl();
+  void ShowPackageInFolder();
+  void LeaveRunning();
+
+  // Worker messages, timers, progress (install_ui_mainwnd_progress.cpp).
+  void OnDownloadFailed(std::intptr_t wParam);
+  void OnInstallTimeout();
+  void OnSignatureFailed();
+  void OnInstalled();
+  void OnNotInstaller();
+  void OnInstallCreep();
+  void OnLastProgress();
+  void ApplyProgress(int percent);
+  void SetTaskbarError();
+  void SetTaskbarProgress(int percent);
+  void RunQueuedUrls();
+  void RefreshProductVersion();
+
+  const std::string& AttemptLabel() const;
+
+  MainWindowOptions options_;
   std::string className_;
+  QLocalServer raiseServer_;
+
+  // Controls, looked up once.
+  QWidget *closeBtn_ = nullptr, *minBtn_ = nullptr, *mainTab_ = nullptr, *pageLayout_ = nullptr,
+          *setLayout_ = nullptr, *pathEdit_ = nullptr, *progressBar_ = nullptr, *progressLabel_ = nullptr,
+          *spaceNeed_ = nullptr, *spaceFree_ = nullptr, *installSetting_ = nullptr, *licenseLink_ = nullptr,
+          *licenseCheck_ = nullptr, *agreeImprovement_ = nullptr, *installBtn_ = nullptr,
+          *licenseEnglish_ = nullptr, *licenseJapanese_ = nullptr, *licenseText_ = nullptr,
+          *licenseTextLayout_ = nullptr, *languageCombo_ = nullptr, *selectLanguageText_ = nullptr,
+          *installPathText_ = nullptr, *browserBtn_ = nullptr, *imagePlay_ = nullptr, *background_ = nullptr,
+          *failRetry_ = nullptr, *failAdvice_ = nullptr, *imgWarning_ = nullptr, *startApp_ = nullptr,
+          *startShortcut_ = nullptr, *installMinBtn_ = nullptr, *installCloseBtn_ = nullptr,
+          *finishLabel_ = nullptr;
+  std::vector<QWidget*> carouselDots_;
+
+  // Embedded items and the configuration record.
+  class ItemSnapshot : public IConfigItemSource {
+   public:
+    bool GetItemText(const std::string& name, std::string& text) const override;
+    std::map<std::string, std::string> items;
+  } items_;
+  CConfigure config_{0, 0, 0};
+  int downloaderId_ = 0, siteId_ = 0, languageId_ = 0, needStartFlag_ = 0, adminFlag_ = 0, chooseLicense_ = 0,
+      mainPid_ = 0;
+  std::atomic<int> waitAnimationSeconds_{0};
+  std::string embeddedProductName_, defaultInstallPath_, downloadFolder_, startTimestamp_;
+
+  // Window state.
+  std::atomic<int> currentLanguage_{0};
+  int closeMsgType_ = 2;
+  std::atomic<bool> isRetry_{false};
+  std::atomic<bool> asyncQueryAbandoned_{false};
+  std::atomic<bool> launchAttempted_{false};
+  bool bannerReady_ = false;
+  bool startTimeSent_ = false;
+  std::atomic<bool> closing_{false};
+  int carouselFrameCount_ = 0, carouselInterval_ = 7000, currentSlide_ = 1;
+  float freeSpaceGB_ = 0;
+  LanguageFormats formats_;
+  std::int64_t createdAtMs_ = 0;
+
+  // Shared with the worker and the download threads.
+  std::atomic<bool> installFinished_{false};
+  std::atomic<int> stopProgressCreep_{0};
+  std::atomic<int> shownProgress_{0};
+  std::atomic<std::int64_t> packageSize_{0};
+  platform::Event progressFinishEvent_{true, false};
+  mutable std::mutex sharedMutex_;
+  std::string adviceUrl_;
+  std::string workerInstallPath_;  // the install path the running worker uses
+  std::string productVersion_;
+  std::vector<std::string> queuedUrls_;
+
+  // Threads: the background configuration query and one worker per attempt.
+  std::thread configThread_;
+  std::vector<std::thread> workers_;
 };

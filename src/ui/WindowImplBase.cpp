@@ -14,7 +14,6 @@
 
 #include "ui/LayoutBuilder.h"
 #include "ui/MessageEvent.h"
-#include "ui/TsanAnnotations.h"
 
 namespace ui {
 namespace {
@@ -134,7 +133,6 @@ bool WindowImplBase::PostMessage(WindowImplBase* window, int msg, std::intptr_t 
   std::lock_guard<std::mutex> lock(g_liveMutex);
   if (window == nullptr || LiveWindows().count(window) == 0) return false;
   auto* message = new MessageEvent(msg, wParam, lParam);
-  QM_TSAN_RELEASE(message);
   QCoreApplication::postEvent(window, message);
   return true;
 }
@@ -145,8 +143,14 @@ long WindowImplBase::HandleCustomMessage(int, std::intptr_t, std::intptr_t, bool
 }
 
 bool WindowImplBase::event(QEvent* event) {
-  QM_TSAN_ACQUIRE(event);  // a message posted from another thread
-  if (event->type() == MessageEvent::Type()) {
+  bool posted = false;
+  {
+    // The lock that PostMessage held while making the event: the hand-over
+    // through Qt's queue is then ordered for race detectors too.
+    std::lock_guard<std::mutex> lock(g_liveMutex);
+    posted = event->type() == MessageEvent::Type();
+  }
+  if (posted) {
     auto* message = static_cast<MessageEvent*>(event);
     bool handled = false;
     HandleCustomMessage(message->msg, message->wParam, message->lParam, handled);
