@@ -8,6 +8,7 @@
 #include "Common/MessageBoxWnd.h"
 #include "Common/wWndMain.h"
 #include "ConfigurationService.h"
+#include "DiagnosticBundle.h"
 #include "DownloadTimings.h"
 #include "FuntionImpl.h"
 #include "Language.h"
@@ -319,17 +320,12 @@ void InstallUIMainWnd::CloseLabelAndStage(std::string& label, std::string& stage
   }
 }
 
-// Stand-in for the crash-report relaunch: when the service asks for it
-// (Downloader_config 2) the program is to start itself again with
-// "-close <label>"; that report mode is being built separately.
-static void RelaunchForCloseReportStandIn(const std::string& label) { (void)label; }
-
 void InstallUIMainWnd::OnClose() {
   if (closing_) return;
   closing_ = true;
   std::string label, stage;
   CloseLabelAndStage(label, stage);
-  if (UserLog().downloaderConfig == 2) RelaunchForCloseReportStandIn(label);
+  StartCloseBundleUpload(label);  // only when the service asked for it (policy 2)
   UserLog().AddUserLog("CrashRate", "Close", label, true);
   UserLog().AddUserLog_funnel("Keypoint", stage, 0, "CorePublicModule", "Close", "null", true);
   for (int id : {kTimerVerifyCreep, kTimerInstallCreep, kTimerFirstProgress, kTimerLastProgress, kTimerCarousel,

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "Common/CrashTestFault.h"
 #include "Common/MessageBoxWnd.h"
 #include "Common/install_ui_mainwnd.h"
 #include "ConfigurationService.h"
@@ -42,7 +43,7 @@ const std::string& InstallUIMainWnd::AttemptLabel() const {
 
 void InstallUIMainWnd::OnInstallClick() {
   QMLOG(" Click install button");
-  if (IsCrashTest()) std::raise(SIGSEGV);  // a test fault for the crash handler
+  if (IsCrashTest()) RaiseCrashTestFault();
   CSingleUserLog& log = UserLog();
   log.AddUserLog("Download", "2.DownStart", "", false);
   log.AddUserLog_funnel("CoreFuncEvent", "Downloading", 0, "Download", "CoreFuncStart", "null", false);
