@@ -28,7 +28,6 @@ constexpr int kPanelOpenHeight = 560;
 constexpr int kPanelClosedHeight = 360;
 constexpr int kLicencePage = 0;
 constexpr int kSettingsPage = 1;
-constexpr int kMaxCarouselDots = 10;
 constexpr const char* kFirstRunKey = "SOFTWARE\\Quillmarch\\Downloader2.5.0";
 
 int ItemInt(const std::map<std::string, std::string>& items, const char* name) {
@@ -75,10 +74,10 @@ bool InstallUIMainWnd::Create(const std::string& className, const std::string& t
 void InstallUIMainWnd::InitWindow() {
   UserLog().SetMainWindow(this);
   createdAtMs_ = TickCountMs();
-  for (carouselFrameCount_ = 0; ui::ImageCache::Instance().Load(QString("skin/anima/%1.png").arg(carouselFrameCount_ + 1));) {
-    ++carouselFrameCount_;
-  }
+  carouselFrameCount_ = CCarousel::CountBuiltInPictures();
   LookUpControls();
+  carousel_ = std::make_unique<CCarousel>(this);
+  banners_ = std::make_unique<CBannerThread>(this);
   for (QWidget* notice : {failRetry_, failAdvice_, imgWarning_}) ui::SetVisible(notice, false);
   SetAdviceUrl("");
   ReadEmbeddedItems();
@@ -97,7 +96,7 @@ void InstallUIMainWnd::InitWindow() {
   configThread_ = std::thread([this] { AsyncGetCbsInfo(config_, asyncQueryAbandoned_); });
   progressFinishEvent_.Reset();
   QMLOG(" CreateEvent successfully ");
-  carouselInterval_ = 7000;
+  carouselInterval_ = CCarousel::kDefaultIntervalMs;
   LogStartupFacts();
   SendLaunchEvents();
   StartLanguage();
@@ -141,11 +140,6 @@ void InstallUIMainWnd::LookUpControls() {
   installMinBtn_ = find("install_minbtn");
   installCloseBtn_ = find("install_closebtn");
   finishLabel_ = find("finish_label");
-  for (int k = 1; k <= kMaxCarouselDots; ++k) {
-    QWidget* dot = FindControl(QString("image_play_option%1").arg(k));
-    if (dot == nullptr) break;
-    carouselDots_.push_back(dot);
-  }
 }
 
 // The invisible labels of the embedded configuration, copied once so that
@@ -285,14 +279,9 @@ void InstallUIMainWnd::OnItemSelect(const ui::TNotifyUI& msg) {
   ApplyLanguage();
 }
 
-// Carousel dots: the carousel itself is a stand-in until the banner
-// animation lands; a dot only restarts the slide timer and remembers itself.
+// A carousel dot slides to its picture and restarts the slide timer.
 void InstallUIMainWnd::OnSelectChanged(const ui::TNotifyUI& msg) {
-  for (std::size_t k = 0; k < carouselDots_.size(); ++k) {
-    if (msg.pSender != carouselDots_[k] || !ui::IsSelected(carouselDots_[k])) continue;
-    SetTimer(kTimerCarousel, carouselInterval_);
-    currentSlide_ = static_cast<int>(k) + 1;
-  }
+  if (carousel_) carousel_->OnSelectChanged(msg);
 }
 
 void InstallUIMainWnd::CloseRequest() {
@@ -344,6 +333,7 @@ void InstallUIMainWnd::WaitForAllThreadExit() {
   asyncQueryAbandoned_ = true;
   progressFinishEvent_.Set();
   if (configThread_.joinable()) configThread_.join();
+  if (banners_) banners_->Join();
   for (std::thread& worker : workers_) {
     if (worker.joinable()) worker.join();
   }

@@ -13,11 +13,14 @@
 #include <QLocalServer>
 #include <atomic>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "Common/CBannerThread.h"
+#include "Common/CCarousel.h"
 #include "CConfigure.h"
 #include "Common/LanguageTexts.h"
 #include "Common/MainWindowOptions.h"
@@ -155,6 +158,8 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   void OnStartAppClick();
   void RetryInstall();
   int LaunchProduct();
+  void StartBehindWaitingWindow();
+  int SendProductStartEvents();
   std::string ProductExePath() const;
   void ShowFailureNotice();
   bool FailureNoticeShown() const;
@@ -168,6 +173,7 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   void OnInstallTimeout();
   void OnSignatureFailed();
   void OnInstalled();
+  void OnBannersReady();
   void OnNotInstaller();
   void OnInstallCreep();
   void OnLastProgress();
@@ -194,7 +200,6 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
           *failRetry_ = nullptr, *failAdvice_ = nullptr, *imgWarning_ = nullptr, *startApp_ = nullptr,
           *startShortcut_ = nullptr, *installMinBtn_ = nullptr, *installCloseBtn_ = nullptr,
           *finishLabel_ = nullptr;
-  std::vector<QWidget*> carouselDots_;
 
   // Embedded items and the configuration record.
   class ItemSnapshot : public IConfigItemSource {
@@ -217,7 +222,10 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   bool bannerReady_ = false;
   bool startTimeSent_ = false;
   std::atomic<bool> closing_{false};
-  int carouselFrameCount_ = 0, carouselInterval_ = 7000, currentSlide_ = 1;
+  int carouselFrameCount_ = 0, carouselInterval_ = CCarousel::kDefaultIntervalMs;
+  // The running page's carousel and the thread that fetches its banners.
+  std::unique_ptr<CCarousel> carousel_;
+  std::unique_ptr<CBannerThread> banners_;
   float freeSpaceGB_ = 0;
   LanguageFormats formats_;
   std::int64_t createdAtMs_ = 0;

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "Common/CAlientWnd.h"
 #include "Common/CrashTestFault.h"
 #include "Common/MessageBoxWnd.h"
 #include "Common/install_ui_mainwnd.h"
@@ -27,11 +28,6 @@ std::string Trimmed(const std::string& text) {
   const auto first = text.find_first_not_of(" \t\r\n");
   if (first == std::string::npos) return {};
   return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-// Stand-in for the waiting animation window: it starts the product at once.
-int StartBehindWaitingWindowStandIn(const std::string& quotedPath, int adminFlag) {
-  return FuntionImpl::StartTargetMainExe(quotedPath, adminFlag);
 }
 
 }  // namespace
@@ -90,8 +86,8 @@ int InstallUIMainWnd::BeginInstallTask() {
   for (QWidget* notice : {failRetry_, failAdvice_, imgWarning_}) ui::SetVisible(notice, false);
   ui::SetText(startApp_, QString::fromStdString(GetLanguageText("install_page", "start_app", currentLanguage_)));
   ui::SetBkImage(background_, "skin/backgroud_complete.png");
-  // The banner carousel and its banner fetch are stand-ins until the
-  // carousel lands: the running page shows its first picture.
+  carousel_->Start(carouselFrameCount_, currentLanguage_, config_.Software_id, carouselInterval_);
+  if (!bannerReady_) banners_->Start(mainPid_, currentLanguage_);
   closeMsgType_ = kMsgCancelInstall;
   SetTimer(kTimerFirstProgress, options_.timings.firstProgressMs);
   StartWorker();
@@ -119,8 +115,12 @@ void InstallUIMainWnd::OnStartAppClick() {
     return;
   }
   const bool direct = waitAnimationSeconds_ == 0 || WillShowNetFrameCheck(GetInstallPath());
-  if (!direct) hide();  // the waiting window takes its place
-  if (LaunchProduct() == -1) ShowMessageBox(kMsgClickShortcut);
+  if (!direct) {
+    hide();  // the waiting window takes its place
+    StartBehindWaitingWindow();
+  } else if (LaunchProduct() == -1) {
+    ShowMessageBox(kMsgClickShortcut);
+  }
   hide();
   Close();
 }
@@ -137,22 +137,40 @@ void InstallUIMainWnd::ClickStartApp() {
   PostMessage(this, started == -1 ? kMsgWorkerStartFailed : kMsgWorkerClose);
 }
 
-// The events of the product start and the start itself. Thread-safe.
+// The product started behind the waiting window, which reports a failed
+// start (DL019) and tells the user itself. Window thread only.
+void InstallUIMainWnd::StartBehindWaitingWindow() {
+  const int seconds = SendProductStartEvents();
+  std::string version;
+  {
+    std::lock_guard<std::mutex> lock(sharedMutex_);
+    version = productVersion_;
+  }
+  CAlientWnd wait(adminFlag_, ProductExePath(), config_.Software_name, version, seconds, currentLanguage_);
+  wait.ShowModal(this);
+}
+
+// The product started at once. Thread-safe.
 int InstallUIMainWnd::LaunchProduct() {
+  SendProductStartEvents();
+  const int started = FuntionImpl::StartTargetMainExe(ProductExePath(), adminFlag_);
+  if (started == -1) UserLog().AddUserLog("Other", "FlowError", "DL019", false);
+  return started;
+}
+
+// The events of a product start; returns the waiting window's seconds (0:
+// none). Thread-safe.
+int InstallUIMainWnd::SendProductStartEvents() {
   if (WillShowNetFrameCheck(GetInstallPath())) waitAnimationSeconds_ = 0;
   const int seconds = waitAnimationSeconds_;
   UserLog().AddUserLog("Download", "7.ProgramLaunch", "", seconds == 0);
   UserLog().AddUserLog_funnel("CoreFuncEvent", "Starting", 0, "Download", "CoreFuncStart", "null", false);
   UserLog().AddUserLog_funnel("CoreFuncEvent", "Starting", 1, "Download", "ProgramLaunch", "null", false);
   launchAttempted_ = true;
-  const std::string path = ProductExePath();
   UserLog().AddUserLog("Download", "9.StartWindow", std::to_string(seconds), seconds == 0);
   UserLog().AddUserLog_funnel("CoreFuncEvent", "Starting", 2, "Download", "StartWindow", "null", false);
   UserLog().AddUserLog_funnel("CoreFuncEvent", "Starting", 0, "Download", "CoreFuncEnd", "null", false);
-  const int started = seconds != 0 ? StartBehindWaitingWindowStandIn(path, adminFlag_)
-                                   : FuntionImpl::StartTargetMainExe(path, adminFlag_);
-  if (started == -1) UserLog().AddUserLog("Other", "FlowError", "DL019", false);
-  return started;
+  return seconds;
 }
 
 void InstallUIMainWnd::RetryInstall() {

@@ -73,6 +73,7 @@ long InstallUIMainWnd::HandleCustomMessage(int msg, std::intptr_t wParam, std::i
     case kMsgInstalled: OnInstalled(); break;
     case kMsgSignatureFailed: OnSignatureFailed(); break;
     case kMsgSetProgress: SetProgress(static_cast<int>(wParam)); break;
+    case CBannerThread::kMsgBannerReady: OnBannersReady(); break;
     case kMsgWorkerOpenUrl: RunQueuedUrls(); break;
     case kMsgWorkerStartApp: OnStartAppClick(); break;
     case kMsgWorkerStartFailed:
@@ -98,10 +99,10 @@ void InstallUIMainWnd::RefreshProductVersion() {
   productVersion_ = config_.Software_version;
 }
 
-// Leaving the running page: the carousel (a stand-in) stops, the setting
+// Leaving the running page: the carousel stops, the setting
 // page comes back with its finished page, and a close no longer asks.
 void InstallUIMainWnd::LeaveRunning() {
-  KillTimer(kTimerCarousel);
+  if (carousel_) carousel_->Stop();
   KillTimer(kTimerFirstProgress);
   KillTimer(kTimerVerifyCreep);
   ui::SetEnabled(closeBtn_, true);
@@ -147,6 +148,15 @@ void InstallUIMainWnd::OnNotInstaller() {
   ui::SetVisible(startApp_, true);
 }
 
+// Every downloaded banner is in the image cache: the carousel shows them,
+// each position falling back to its built-in picture.
+void InstallUIMainWnd::OnBannersReady() {
+  bannerReady_ = true;
+  if (!carousel_) return;
+  carousel_->UseDownloadedPictures(QString::fromStdString(UserLog().GetWorkDir() + "/"),
+                                   QString::fromStdString(banners_->FirstBannerExtension()));
+}
+
 void InstallUIMainWnd::OnInstalled() {
   KillTimer(kTimerInstallCreep);
   KillTimer(kTimerLastProgress);
@@ -169,7 +179,9 @@ void InstallUIMainWnd::OnTimer(int id) {
       break;
     case kTimerInstallCreep: OnInstallCreep(); break;
     case kTimerLastProgress: OnLastProgress(); break;
-    case kTimerCarousel: break;  // the carousel is a stand-in: no slides to turn
+    case kTimerCarousel:
+      if (carousel_) carousel_->OnTimer();
+      break;
     case kTimerAutoRunStart:
       KillTimer(kTimerAutoRunStart);
       OnInstallClick();
