@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QIcon>
+#include <QPixmap>
 #include <QLocalSocket>
 
 #include "Common/MessageBoxWnd.h"
@@ -99,6 +101,8 @@ void InstallUIMainWnd::InitWindow() {
   carouselInterval_ = CCarousel::kDefaultIntervalMs;
   LogStartupFacts();
   SendLaunchEvents();
+  // The program's icon: the skin's logo stands in for the executable's icon resource.
+  setWindowIcon(QIcon(QPixmap::fromImage(ui::ImageCache::Instance().Get("skin/logo.png"))));
   StartLanguage();
   UserLog().AddUserLog("Other", "ClickToShowTime", std::to_string(TickCountMs() - createdAtMs_), false);
   SetTaskbarProgress(0);
