@@ -12,12 +12,12 @@
 #include <chrono>
 #include <filesystem>
 #include <regex>
-#include <thread>
 
 #include "platform/InstanceLock.h"
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
+#include "support/WaitUntil.h"
 #include "support/ZipReader.h"
 
 namespace fs = std::filesystem;
@@ -26,15 +26,6 @@ namespace {
 
 constexpr int kBoundMs = 120000;
 constexpr const char* kUploadPath = "/v1/productLogUpload";
-
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = kBoundMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
 
 // The relaunched instance outlives the crashed one; as subreaper this test
 // process inherits it and can wait for it.
