@@ -8,17 +8,14 @@
 
 #include <QString>
 
+#include "QtFuzzSupport.h"
 #include "Common/LanguageTexts.h"
-#include "FuzzSupport.h"
 #include "Language.h"
 #include "LanguageTables.h"
 #include "platform/MemoryZip.h"
-#include "ui/UiApplication.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  fuzz::QuietProcess();
-  ui::EnsureApplication();
+  fuzz::QuietQtProcess();
   return 0;
 }
 

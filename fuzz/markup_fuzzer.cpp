@@ -3,15 +3,12 @@
 
 #include <QString>
 
-#include "FuzzSupport.h"
+#include "QtFuzzSupport.h"
 #include "ui/FontList.h"
 #include "ui/Markup.h"
-#include "ui/UiApplication.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  fuzz::QuietProcess();
-  ui::EnsureApplication();
+  fuzz::QuietQtProcess();
   return 0;
 }
 

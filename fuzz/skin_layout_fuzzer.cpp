@@ -7,15 +7,12 @@
 
 #include <QWidget>
 
-#include "FuzzSupport.h"
+#include "QtFuzzSupport.h"
 #include "platform/MemoryZip.h"
 #include "ui/LayoutBuilder.h"
-#include "ui/UiApplication.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  fuzz::QuietProcess();
-  ui::EnsureApplication();
+  fuzz::QuietQtProcess();
   return 0;
 }
 

@@ -125,20 +125,7 @@ TEST_F(ConfigurationService, OversizedRepliesFallBackToTheEmbeddedFile) {
   // for 2 GiB: half a reply is no reply.
   std::string streamed = kReply;
   streamed.resize(65536, ' ');
-  const std::string bomb = GzipOfZeroMebibytes(256);
-  const struct {
-    const char* what;
-    std::string head;
-    std::string body;
-    std::int64_t bytes;
-  } cases[] = {
-      {"2 GiB announced", "HTTP/1.1 200 OK\r\nContent-Length: 2147483648", streamed, 2048 * MiB},
-      {"2 GiB unannounced", "HTTP/1.1 200 OK\r\nConnection: close", streamed, 2048 * MiB},
-      {"length of 9e18", "HTTP/1.1 200 OK\r\nContent-Length: 9000000000000000000", streamed, 2048 * MiB},
-      {"gzip bomb", "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " + std::to_string(bomb.size()),
-       bomb, static_cast<std::int64_t>(bomb.size())},
-  };
-  for (const auto& c : cases) {
+  for (const auto& c : OversizedReplies(streamed)) {
     RawHttpServer primary(c.head, c.body, c.bytes);
     RawHttpServer mirror(c.head, c.body, c.bytes);
     SetQueryEndpoints({primary.Url(""), mirror.Url(""), kDown});

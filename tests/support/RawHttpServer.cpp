@@ -143,3 +143,15 @@ std::string GzipOfZeroMebibytes(int count) {
   }
   return out + end;
 }
+
+std::vector<OversizedReply> OversizedReplies(const std::string& pattern) {
+  constexpr std::int64_t kTwoGiB = 2147483648LL;
+  const std::string bomb = GzipOfZeroMebibytes(256);
+  return {
+      {"2 GiB announced", "HTTP/1.1 200 OK\r\nContent-Length: 2147483648", pattern, kTwoGiB},
+      {"2 GiB unannounced", "HTTP/1.1 200 OK\r\nConnection: close", pattern, kTwoGiB},
+      {"length of 9e18", "HTTP/1.1 200 OK\r\nContent-Length: 9000000000000000000", pattern, kTwoGiB},
+      {"gzip bomb", "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " + std::to_string(bomb.size()),
+       bomb, static_cast<std::int64_t>(bomb.size())},
+  };
+}

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 class RawHttpServer {
  public:
@@ -40,3 +41,16 @@ class RawHttpServer {
 // A gzip stream of count (at least 2) mebibytes of zeros, made from two
 // compressed pieces: cheap to build, about a thousandth of its decoded size.
 std::string GzipOfZeroMebibytes(int count);
+
+// A reply that no small GET may keep: its header block, the pattern its body
+// repeats, and how many body bytes the server sends.
+struct OversizedReply {
+  const char* what;
+  std::string head;
+  std::string body;
+  std::int64_t bytes;
+};
+
+// 2 GiB announced and unannounced and a length of 9e18 (each streaming
+// pattern), and a gzip bomb of 256 MiB.
+std::vector<OversizedReply> OversizedReplies(const std::string& pattern);

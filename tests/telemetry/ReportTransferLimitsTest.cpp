@@ -74,21 +74,8 @@ TEST(ReportTransferLimits, EndlessRedirectsEndAtTheLimit) {
 }
 
 TEST(ReportTransferLimits, RepliesStopAtOneMebibyteAfterDecoding) {
-  const std::string bomb = GzipOfZeroMebibytes(256);
   const std::string chunk(65536, 'x');
-  const struct {
-    const char* what;
-    std::string head;
-    std::string body;
-    std::int64_t bytes;
-  } cases[] = {
-      {"2 GiB announced", "HTTP/1.1 200 OK\r\nContent-Length: 2147483648", chunk, 2048 * MiB},
-      {"2 GiB unannounced", "HTTP/1.1 200 OK\r\nConnection: close", chunk, 2048 * MiB},
-      {"length of 9e18", "HTTP/1.1 200 OK\r\nContent-Length: 9000000000000000000", chunk, 2048 * MiB},
-      {"gzip bomb", "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " + std::to_string(bomb.size()),
-       bomb, static_cast<std::int64_t>(bomb.size())},
-  };
-  for (const auto& c : cases) {
+  for (const auto& c : OversizedReplies(chunk)) {
     RawHttpServer server(c.head, c.body, c.bytes);
     const PeakMemoryGrowth memory;
     const Outcomes o = GetWithBoth(server.Url("/user"));
