@@ -22,7 +22,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::stringstream pem;
   pem << in.rdbuf();
   g_trust.trustedPem = pem.str();
-  g_trust.useSystemStore = false;
   return 0;
 }
 
