@@ -89,7 +89,7 @@ TEST_F(ProgramStart, SecondStartRaisesTheFirstWindowAndLeaves) {
   EXPECT_EQ(dir_.Read("second.txt").find(" Main window created"), std::string::npos);
   EXPECT_TRUE(WaitForOutput("first.txt", " Another instance asked for the window"));
   first.Kill(SIGTERM);  // closes the window: the normal exit sequence runs
-  EXPECT_EQ(first.Wait(kExitBoundMs), 0);
+  EXPECT_EQ(first.Wait(kExitBoundMs), 0) << dir_.Read("first.txt");
   EXPECT_NE(dir_.Read("first.txt").find(" Wait exit 3"), std::string::npos);
 }
 
