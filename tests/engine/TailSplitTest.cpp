@@ -7,13 +7,13 @@
 
 #include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "DownLoadImpl.h"
 #include "EngineFixture.h"
 #include "SliceRules.h"
 #include "support/Subprocess.h"
 #include "support/TestHttpServer.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
@@ -163,14 +163,12 @@ TEST_F(TailSplitTest, SigkillWhileSlicesAreSharedResumesToTheRightFile) {
   // package then reaches into the second slice's upper half) and the list
   // has been saved.
   std::error_code ec;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   const auto ready = [&] {
     const auto size = std::filesystem::file_size(package_, ec);
     return !ec && size > static_cast<std::uintmax_t>(kSliceSize + 2 * MiB + 100000) &&
            std::filesystem::file_size(info_, ec) > 0 && !ec && HelperRanges(server_.RangesAsked(path_)) >= 2;
   };
-  while (!ready() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_TRUE(ready());
+  ASSERT_TRUE(WaitUntil(ready));
   first.Kill(SIGKILL);
   EXPECT_EQ(first.Wait(10000), 128 + SIGKILL);
 

@@ -7,6 +7,9 @@
 // - user service: "/base.txt" names the service itself, "/QueryUser" answers
 //   "" (unknown user), "/AddUserLog" answers "ok";
 // - geolocation: "/line" answers a "success" line for 203.0.113.7.
+#include <json/json.h>
+
+#include <sstream>
 #include <string>
 
 #include "ReportConfig.h"
@@ -44,3 +47,13 @@ struct GeolocationStandIn : StandInServer {
 // Endpoints aimed at the stand-ins; a null stand-in gets a refused address.
 report::Endpoints StandInEndpoints(const Ga4CollectStandIn* ga4, const FunnelCollectorStandIn* funnel,
                                    const UserServiceStandIn* user, const GeolocationStandIn* geo);
+
+// A collector's JSON body; null when it does not parse.
+inline Json::Value ParseJson(const std::string& text) {
+  Json::Value value;
+  Json::CharReaderBuilder builder;
+  std::string errors;
+  std::istringstream in(text);
+  Json::parseFromStream(builder, in, &value, &errors);
+  return value;
+}

@@ -18,15 +18,6 @@
 #include "support/TelemetryStandIns.h"
 #include "support/TempDir.h"
 
-inline Json::Value ParseJson(const std::string& text) {
-  Json::Value value;
-  Json::CharReaderBuilder builder;
-  std::string errors;
-  std::istringstream in(text);
-  Json::parseFromStream(builder, in, &value, &errors);
-  return value;
-}
-
 class TelemetryTest : public ::testing::Test {
  protected:
   TelemetryTest() {

@@ -12,15 +12,6 @@
 
 namespace {
 
-Json::Value ParseJson(const std::string& text) {
-  Json::Value value;
-  Json::CharReaderBuilder builder;
-  std::string errors;
-  std::istringstream in(text);
-  Json::parseFromStream(builder, in, &value, &errors);
-  return value;
-}
-
 class WindowTelemetry : public MainWindowTest {
  protected:
   WindowTelemetry() {
