@@ -75,7 +75,9 @@ TEST_P(DiskFullKinds, RoundEndsWithAResultTaskInfoStaysValidAndTheNextRunSkipsFi
   EXPECT_GE(finished.size(), 1u);
 
   const std::size_t askedBefore = server.RangesAsked(path).size();
-  if (disk != nullptr) ASSERT_TRUE(std::filesystem::remove(work + "/filler"));
+  if (disk != nullptr) {
+    ASSERT_TRUE(std::filesystem::remove(work + "/filler"));
+  }
   EXPECT_EQ(CDownLoadImpl(FastTimings()).SuperDownloadFile(server.Url(path), package, cdn, true), Completed);
   EXPECT_EQ(CDownLoadImpl::FileMd5(package), GeneratedMd5(length));
   for (const std::int64_t from : RangeStartsFrom(server.RangesAsked(path), askedBefore)) {
@@ -86,8 +88,8 @@ TEST_P(DiskFullKinds, RoundEndsWithAResultTaskInfoStaysValidAndTheNextRunSkipsFi
 }
 
 INSTANTIATE_TEST_SUITE_P(MountedOrLimited, DiskFullKinds, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? "SizeLimitedFilesystem" : "FileSizeLimit";
+                         [](const ::testing::TestParamInfo<bool>& kind) {
+                           return kind.param ? "SizeLimitedFilesystem" : "FileSizeLimit";
                          });
 
 }  // namespace

@@ -37,6 +37,7 @@ struct TestHttpServer::Stats {
   int gets = 0;
   int heads = 0;
   std::vector<std::string> ranges;
+  std::vector<std::pair<std::int64_t, std::int64_t>> cuts;  // [first, end) of each dropped response
   std::string userAgent;
   std::vector<std::map<std::string, std::string>> uploads;
 };
@@ -154,6 +155,12 @@ std::vector<std::string> TestHttpServer::RangesAsked(const std::string& path) co
   return it == stats_.end() ? std::vector<std::string>{} : it->second->ranges;
 }
 
+std::vector<std::pair<std::int64_t, std::int64_t>> TestHttpServer::CutsMade(const std::string& path) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = stats_.find(path);
+  return it == stats_.end() ? std::vector<std::pair<std::int64_t, std::int64_t>>{} : it->second->cuts;
+}
+
 std::string TestHttpServer::LastUserAgent(const std::string& path) const {
   std::lock_guard<std::mutex> lock(mutex_);
   const auto it = stats_.find(path);
@@ -193,6 +200,7 @@ void TestHttpServer::Start() {
     const_cast<httplib::Request&>(req).ranges.clear();
     const bool head = req.method == "HEAD";
     const std::string rangeHeader = req.get_header_value("Range");
+    std::shared_ptr<Stats> requestStats;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       auto& stats = stats_[req.path];
@@ -200,6 +208,7 @@ void TestHttpServer::Start() {
       (head ? stats->heads : stats->gets) += 1;
       if (!head) stats->ranges.push_back(rangeHeader);
       stats->userAgent = req.get_header_value("User-Agent");
+      requestStats = stats;
     }
     const auto entry = Find(req.path);
     if (!entry) {
@@ -258,10 +267,15 @@ void TestHttpServer::Start() {
     const std::int64_t size = last - first + 1;
     res.set_content_provider(
         static_cast<std::size_t>(size), "application/octet-stream",
-        [this, entry, first, size, drop, stopping, stopped](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+        [this, entry, requestStats, first, size, drop, stopping, stopped](std::size_t offset, std::size_t,
+                                                                          httplib::DataSink& sink) {
           const ServeOptions& o = entry->options;
           const auto at = static_cast<std::int64_t>(offset);
-          if (drop && at >= o.dropAfterBytes) return false;
+          if (drop && at >= o.dropAfterBytes) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            requestStats->cuts.emplace_back(first, first + at);
+            return false;
+          }
           if (o.stallAfterBytes >= 0 && at >= o.stallAfterBytes) {
             std::unique_lock<std::mutex> lock(mutex_);
             stopping->wait(lock, [&] { return *stopped; });

@@ -63,6 +63,9 @@ class TestHttpServer {
   int GetCount(const std::string& path) const;   // ranged or plain GETs
   int HeadCount(const std::string& path) const;
   std::vector<std::string> RangesAsked(const std::string& path) const;
+  // The bytes [first, end) that each response cut short by dropAfterBytes sent.
+  // The client may have stopped reading earlier: a range it shortened.
+  std::vector<std::pair<std::int64_t, std::int64_t>> CutsMade(const std::string& path) const;
   std::string LastUserAgent(const std::string& path) const;
 
   // Multipart uploads received at path: field name -> content; the file part's
