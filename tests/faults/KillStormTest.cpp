@@ -49,6 +49,8 @@ TEST_F(KillStormTest, TaskInfoIsNeverBrokenAndThePackageEndsWithTheRightMd5) {
     Subprocess fetch = Subprocess::Start(argv, {}, dir_ / "fetch.out");
     ASSERT_GT(fetch.pid, 0);
     // The kill moment is the point of this test, not a wait for a condition.
+    // Moments on the clock, not points of the download's progress, are what
+    // reach the start-up saves before the first byte arrives.
     std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
     fetch.Kill(SIGKILL);
     const int status = fetch.Wait(60000);

@@ -22,6 +22,7 @@
 #include "support/TempDir.h"
 #include "support/TestCa.h"
 #include "support/TestHttpServer.h"
+#include "support/WaitUntil.h"
 
 namespace fs = std::filesystem;
 
@@ -317,9 +318,7 @@ TEST_F(InstallWorker, SuccessInTheThirdRoundAfterTwoFailedOnes) {
   // The server recovers once the third round has begun.
   std::atomic<bool> done{false};
   std::thread recovery([&] {
-    while (!done && log.Text().find(" Tasks info, round begin, current = 3") == std::string::npos) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    WaitUntil([&] { return done || log.Text().find(" Tasks info, round begin, current = 3") != std::string::npos; });
     server_.SetOptions(kPackagePath, ServeOptions{});
   });
   const int result = InstallThreadFunc(*window, options_);

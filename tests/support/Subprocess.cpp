@@ -1,4 +1,5 @@
 #include "support/Subprocess.h"
+#include "support/WaitUntil.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -68,18 +69,19 @@ Subprocess Subprocess::Start(const std::vector<std::string>& argv, const std::ve
 
 int Subprocess::Wait(int timeoutMs) {
   if (pid <= 0) return -1;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    int status = 0;
-    const pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) {
-      pid = -1;
-      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    if (done < 0 || std::chrono::steady_clock::now() >= deadline) return -1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  int result = -1;
+  WaitUntil(
+      [&] {
+        int status = 0;
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) result = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return done != 0;  // ended, or not ours to wait for
+      },
+      std::chrono::milliseconds(timeoutMs), std::chrono::milliseconds(10));
+  if (result != -1) pid = -1;
+  return result;
 }
+
 
 void Subprocess::Kill(int signal) {
   if (pid > 0) kill(pid, signal);

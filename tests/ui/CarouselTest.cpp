@@ -3,6 +3,8 @@
 // pictures taking over on message 2952.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QPainter>
@@ -78,6 +80,23 @@ std::string PngBytes(const QImage& image) {
 }
 
 QImage Cached(const QString& name) { return ui::ImageCache::Instance().Get(name); }
+
+// Serves a banner list of three pictures in the given colours, the one at
+// failingSort (1-3, 0 for none) answering 404; returns the list's address.
+std::string ServeBanners(TestHttpServer& server, const std::array<QColor, 3>& colours, int failingSort = 0) {
+  ServeOptions failing;
+  failing.errorStatus = 404;
+  failing.errorBody = "gone";
+  std::string list = "[";
+  for (int k = 1; k <= 3; ++k) {
+    const std::string picture = "/b/" + std::to_string(k) + ".png";
+    server.ServeBytes(picture, PngBytes(Solid(colours[k - 1])), k == failingSort ? failing : ServeOptions{});
+    list += std::string(k > 1 ? "," : "") + R"({"banner_url":")" + server.Url(picture) +
+            R"(","jump_url":"https://x/","prompt":"p","sort":)" + std::to_string(k) + "}";
+  }
+  server.ServeBytes("/api/v1/banners", list + "]");
+  return server.Url("/api/v1/banners");
+}
 
 // The colour in the middle of the picture (away from the captions).
 QRgb Middle(const QImage& image) { return image.pixel(image.width() / 2, 250); }
@@ -258,16 +277,9 @@ TEST_F(Carousel, BannerThreadHandsDownloadedPicturesToTheWindow) {
   TestHttpServer server;
   TempDir work;
   wnd_.workDir = work.path();
-  const QColor colours[] = {Qt::white, Qt::cyan, Qt::yellow, Qt::darkGreen};
-  std::string list = "[";
-  for (int k = 1; k <= 3; ++k) {
-    server.ServeBytes("/b/" + std::to_string(k) + ".png", PngBytes(Solid(colours[k])));
-    list += std::string(k > 1 ? "," : "") + R"({"banner_url":")" + server.Url("/b/" + std::to_string(k) + ".png") +
-            R"(","jump_url":"https://x/","prompt":"p","sort":)" + std::to_string(k) + "}";
-  }
-  server.ServeBytes("/api/v1/banners", list + "]");
+  const std::string list = ServeBanners(server, {Qt::cyan, Qt::yellow, Qt::darkGreen});
   wnd_.carousel.Start(3, kLangEnglish, 0, 600000);
-  ASSERT_TRUE(wnd_.banners.StartWith(server.Url("/api/v1/banners"), work.path()));
+  ASSERT_TRUE(wnd_.banners.StartWith(list, work.path()));
   ASSERT_TRUE(PumpUntil([&] { return wnd_.bannerReady; }));
   wnd_.banners.Join();
   EXPECT_EQ(wnd_.banners.Banners().size(), 3u);
@@ -281,19 +293,10 @@ TEST_F(Carousel, SecondPictureFailingKeepsTheBuiltInPictures) {
   TestHttpServer server;
   TempDir work;
   wnd_.workDir = work.path();
-  ServeOptions failing;
-  failing.errorStatus = 404;
-  failing.errorBody = "gone";
-  std::string list = "[";
-  for (int k = 1; k <= 3; ++k) {
-    server.ServeBytes("/b/" + std::to_string(k) + ".png", PngBytes(Solid(Qt::cyan)), k == 2 ? failing : ServeOptions{});
-    list += std::string(k > 1 ? "," : "") + R"({"banner_url":")" + server.Url("/b/" + std::to_string(k) + ".png") +
-            R"(","sort":)" + std::to_string(k) + "}";
-  }
-  server.ServeBytes("/api/v1/banners", list + "]");
+  const std::string list = ServeBanners(server, {Qt::cyan, Qt::cyan, Qt::cyan}, 2);
   wnd_.carousel.Start(3, kLangEnglish, 0, 600000);
   const QImage builtInFirst = Cached("FirstFrame");
-  ASSERT_TRUE(wnd_.banners.StartWith(server.Url("/api/v1/banners"), work.path()));
+  ASSERT_TRUE(wnd_.banners.StartWith(list, work.path()));
   ASSERT_TRUE(PumpUntil([&] { return !wnd_.banners.Running(); }));
   wnd_.banners.Join();
   QApplication::processEvents();

@@ -66,4 +66,4 @@ TEST_P(Screenshots, EveryStateOfTheRealWindow) {
 INSTANTIATE_TEST_SUITE_P(Languages, Screenshots,
                          ::testing::Values(Lang{"en_US.UTF-8", "english"}, Lang{"ar_SA.UTF-8", "arabic"},
                                            Lang{"ja_JP.UTF-8", "japanese"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& shot) { return std::string(shot.param.name); });
