@@ -396,13 +396,18 @@ int CDownloadTaskManager::saveTaskInfo() {
   // The list is taken first and the package flushed after: every byte the
   // list claims is then on the disk before the list is, so a power loss never
   // leaves a list that claims bytes the package lacks.
-  const std::string xml = buildTaskInfoXml();
-  if (!platform::FlushFileData(m_localPath)) {
-    QMLOG(" [Error]: " << "package not flushed, task info not saved");
-    return 1;
-  }
-  platform::ReplaceFileContent(m_taskInfoPath, xml);
+  StoreTaskInfo(m_localPath, m_taskInfoPath, buildTaskInfoXml());
   return 1;
+}
+
+bool CDownloadTaskManager::StoreTaskInfo(const std::string& localPath, const std::string& taskInfoPath,
+                                         const std::string& xml) {
+  if (!platform::FlushFileData(localPath)) {
+    QMLOG(" [Error]: " << "package not flushed, task info not saved");
+    return false;
+  }
+  platform::ReplaceFileContent(taskInfoPath, xml);
+  return true;
 }
 
 std::string CDownloadTaskManager::formatSizeUnits(std::int64_t bytes) { return FormatSizeUnits(bytes); }

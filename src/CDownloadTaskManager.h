@@ -41,6 +41,9 @@ class CDownloadTaskManager : public CTaskManager {
   // Flushes the package to disk, then replaces the task-info file
   // atomically; skipped when there are no tasks or the flush fails. Always 1.
   int saveTaskInfo();
+  // The flush and replace of saveTaskInfo for a document already built (the
+  // periodic saver's path); false when the flush failed and nothing was saved.
+  static bool StoreTaskInfo(const std::string& localPath, const std::string& taskInfoPath, const std::string& xml);
   void addTask(std::unique_ptr<CTask> task);
   // A failed task leaves the dispatched list and is pending again.
   void requeueFailedTask(CTask* task);

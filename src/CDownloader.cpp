@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "Logger.h"
-#include "platform/AtomicFile.h"
 
 CDownloader::CDownloader(const std::string& url, const std::string& localPath, const std::string& taskInfoPath,
                          int workerCount, const DownloadTimings& timings)
@@ -19,11 +18,7 @@ CDownloader::CDownloader(const std::string& url, const std::string& localPath, c
       m_saver([localPath, taskInfoPath](const std::string& xml) {
         // The list was taken before the flush: every byte it claims reaches
         // the disk before the list does.
-        if (!platform::FlushFileData(localPath)) {
-          QMLOG(" [Error]: " << "package not flushed, task info not saved");
-          return;
-        }
-        platform::ReplaceFileContent(taskInfoPath, xml);
+        CDownloadTaskManager::StoreTaskInfo(localPath, taskInfoPath, xml);
       }) {
   m_info.tick = TickCountMs();
   m_threadManager.setStepDoneEvent(&m_wake);
