@@ -19,6 +19,7 @@
 #include "SliceRules.h"
 #include "UrlRules.h"
 #include "platform/NetworkState.h"
+#include "platform/PrivateFiles.h"
 
 namespace {
 
@@ -155,7 +156,7 @@ std::string CDownLoadImpl::FileMd5(const std::string& filePath) {
 bool CDownLoadImpl::checkMD5(std::string filePath, std::string expected, std::string extra, std::string marker) {
   const std::string digest = FileMd5(filePath);
   QMLOG(" MD5 of file " << filePath << " is " << digest);
-  if (std::FILE* side = std::fopen((filePath + ".db").c_str(), "wb+")) {
+  if (std::FILE* side = platform::OpenPrivateFile(filePath + ".db", true)) {
     const std::string content = marker + "###" + digest;
     std::fwrite(content.data(), 1, content.size(), side);
     std::fclose(side);
