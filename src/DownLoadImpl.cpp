@@ -94,6 +94,10 @@ int CDownLoadImpl::SuperDownloadFile(const std::string& url, const std::string& 
       QMLOG(" ---cdn fail:" << info.failedAttempts << " > 3 * " << driver.taskCount());
       return stopRun(driver, cdnReport, CdnFailed);
     }
+    if (m_timings.cancel && m_timings.cancel->load()) {
+      QMLOG(" download cancelled");
+      return stopRun(driver, cdnReport, NoProgress);
+    }
     if (driver.status() == CDownloader::kStop) return finishSelfStoppedRun(driver, localPath, cdnReport, packageFlag, slowest, fastest);
     if (packageFlag && m_progress) m_progress(info.downloaded, driver.contentLength());
     networkLost = !networkAlive();
