@@ -14,6 +14,8 @@
 #include "FuntionImpl.h"
 #include "InstallerRun.h"
 #include "SingleUserLog.h"
+#include "platform/AtomicFile.h"
+#include "platform/PrivateFiles.h"
 #include "platform/SafeNames.h"
 #include "support/TempDir.h"
 #include "support/WaitUntil.h"
@@ -210,4 +212,41 @@ TEST(SafeNames, RealPathInsideFolder) {
   EXPECT_FALSE(platform::RealPathInside(folder + "/missing", folder));
   EXPECT_FALSE(platform::RealPathInside(folder, folder));
   EXPECT_FALSE(platform::RealPathInside(folder + "x/app", folder));
+}
+
+// The program's own files and folders are the user's only, and a link
+// planted at one of their names is never followed.
+TEST(PrivateFiles, ModesAndLinks) {
+  TempDir dir;
+  const auto mode = [](const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0xffffu;
+  };
+  std::FILE* package = platform::OpenPrivateFile(dir / "pkg.exe", true);
+  ASSERT_NE(package, nullptr);
+  EXPECT_EQ(fcntl(fileno(package), F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
+  std::fclose(package);
+  EXPECT_EQ(mode(dir / "pkg.exe"), 0600u);
+
+  dir.Write("old.log", "x");
+  chmod((dir / "old.log").c_str(), 0644);
+  EXPECT_TRUE(platform::PreparePrivateFile(dir / "old.log"));
+  EXPECT_EQ(mode(dir / "old.log"), 0600u);
+  EXPECT_EQ(dir.Read("old.log"), "x");  // kept, only closed to others
+
+  dir.Write("victim", "theirs");
+  std::filesystem::create_symlink(dir / "victim", dir / "planted.log");
+  EXPECT_FALSE(platform::PreparePrivateFile(dir / "planted.log"));
+  EXPECT_EQ(platform::OpenPrivateFile(dir / "planted.log", true), nullptr);
+  EXPECT_EQ(dir.Read("victim"), "theirs");
+
+  ASSERT_TRUE(platform::ReplaceFileContent(dir / "task.xml", "<a/>"));
+  EXPECT_EQ(mode(dir / "task.xml"), 0600u);
+
+  ASSERT_EQ(CreatePrivateDirectories(dir / "logs/app"), 0);
+  EXPECT_EQ(mode(dir / "logs"), 0700u);
+  EXPECT_EQ(mode(dir / "logs/app"), 0700u);
+  chmod((dir / "logs/app").c_str(), 0755);
+  ASSERT_EQ(CreatePrivateDirectories(dir / "logs/app"), 0);
+  EXPECT_EQ(mode(dir / "logs/app"), 0700u);
 }
