@@ -287,6 +287,7 @@ TEST_F(BannerFetchTest, CancelStopsTheDownloadInProgressAndStartsNoOther) {
   ServeOptions trickle;
   trickle.bytesPerSecond = 4096;
   server_.ServeGenerated("/pics/1.png", 1 << 20, trickle);
+  settings_.timings.rangeTimeoutMs = 3000;  // the transfer in flight ends sooner
   server_.ServeBytes("/pics/2.png", "PIC2");
   server_.ServeBytes("/api/v1/banners", List({{"/pics/1.png", 1}, {"/pics/2.png", 2}}));
   int loaded = -1;
