@@ -5,7 +5,10 @@
 #include <sys/wait.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <unistd.h>
+
+#include <functional>
 
 #include <filesystem>
 #include <set>
@@ -249,4 +252,68 @@ TEST(PrivateFiles, ModesAndLinks) {
   chmod((dir / "logs/app").c_str(), 0755);
   ASSERT_EQ(CreatePrivateDirectories(dir / "logs/app"), 0);
   EXPECT_EQ(mode(dir / "logs/app"), 0700u);
+}
+
+namespace {
+
+// Runs probe as the unprivileged user "nobody" in a child; its exit status.
+int AsAnotherUser(const std::function<int()>& probe) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0) {
+      _exit(100);
+    }
+    _exit(probe());
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
+}
+
+}  // namespace
+
+// Another local user shares the temporary folder: what they plant at a name
+// the program writes is never followed or written, and they cannot read what
+// the program keeps for itself.
+TEST(AnotherLocalUser, PlantedNamesAndPrivateFiles) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as a second local user";
+  TempDir dir;
+  chmod(dir.path().c_str(), 01777);  // a shared temporary folder
+  // The other user's file, and their links at the names the program writes.
+  // Paths are made before the fork: the child only makes system calls.
+  const std::string theirs = dir / "theirs", log = dir / "app.log", pkg = dir / "pkg.exe";
+  ASSERT_EQ(AsAnotherUser([&] {
+              const int fd = open(theirs.c_str(), O_WRONLY | O_CREAT, 0666);
+              if (fd < 0) return 1;
+              close(fd);
+              if (symlink(theirs.c_str(), log.c_str()) != 0) return 2;
+              if (symlink(theirs.c_str(), pkg.c_str()) != 0) return 3;
+              return 0;
+            }),
+            0);
+  EXPECT_FALSE(platform::PreparePrivateFile(dir / "app.log"));
+  EXPECT_EQ(platform::OpenPrivateFile(dir / "pkg.exe", true), nullptr);
+  EXPECT_EQ(std::filesystem::file_size(dir / "theirs"), 0u);
+
+  // What the program writes for itself stays closed to them.
+  ASSERT_EQ(CreatePrivateDirectories(dir / "logs"), 0);
+  ASSERT_TRUE(platform::PreparePrivateFile(dir / "own.log"));
+  ASSERT_TRUE(platform::ReplaceFileContent(dir / "task.xml", "<a/>"));
+  std::FILE* package = platform::OpenPrivateFile(dir / "own.exe", true);
+  ASSERT_NE(package, nullptr);
+  std::fclose(package);
+  dir.Write("logs/x.log", "secret");
+  const std::string own[] = {dir / "own.log", dir / "task.xml", dir / "own.exe", dir / "logs/x.log"};
+  EXPECT_EQ(AsAnotherUser([&] {
+              int readable = 0;
+              for (const std::string& path : own) {
+                const int fd = open(path.c_str(), O_RDONLY);
+                if (fd >= 0) {
+                  close(fd);
+                  ++readable;
+                }
+              }
+              return readable;
+            }),
+            0);
 }
