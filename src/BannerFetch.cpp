@@ -98,7 +98,7 @@ int CBannerFetch::GetCbsBanner(int mainPid, int language) {
 
 bool CBannerFetch::FetchList(const std::string& url, std::string& reply) {
   CLibcurlTool tool;
-  for (int attempt = 1; attempt <= settings_.attempts; ++attempt) {
+  for (int attempt = 1; attempt <= settings_.attempts && !Cancelled(); ++attempt) {
     const std::int64_t start = TickCountMs();
     const int result = settings_.get ? settings_.get(url, reply) : tool.httpGet(url, reply, false);
     CSingleUserLog::GetInstance()->AddUserLog_funnelEx("Download", "ObtainCarouselMapTime", "CarouselMapTimeInterval",
@@ -118,11 +118,14 @@ bool CBannerFetch::FetchPicture(const BannerRecord& listed, const std::string& w
     QMLOG(" Get Cbs Ban refused, extension leaves the folder: " << banner.bannerUrl);
     return false;
   }
-  for (int attempt = 1; attempt <= settings_.attempts; ++attempt) {
+  DownloadTimings timings = settings_.timings;
+  timings.maxLengthBytes = settings_.maxPictureBytes;
+  timings.cancel = settings_.cancel;
+  for (int attempt = 1; attempt <= settings_.attempts && !Cancelled(); ++attempt) {
     QMLOG(" Get Cbs Ban4: " << index << "/" << count << ", " << attempt << "/" << settings_.attempts);
     const std::int64_t start = TickCountMs();
     std::string cdnReport;
-    const int result = CDownLoadImpl(settings_.timings).SuperDownloadFile(banner.bannerUrl, banner.localPath, cdnReport, false);
+    const int result = CDownLoadImpl(timings).SuperDownloadFile(banner.bannerUrl, banner.localPath, cdnReport, false);
     CSingleUserLog::GetInstance()->AddUserLog_funnelEx("Download", "DownloadCarouselImagesTime",
                                                        "DownloadCarouselImagesTimeInterval",
                                                        TimeBucketText(SecondsSince(start)), false);
@@ -150,6 +153,7 @@ int CBannerFetch::Run(const std::string& url, const std::string& workDir) {
     const BannerRecord& banner = banners[i];
     QMLOG(" Get Cbs Ban3: " << banner.bannerUrl.size() << ", " << i << "/" << count);
     if (banner.bannerUrl.empty()) continue;
+    if (Cancelled()) break;
     FetchPicture(banner, workDir, i, count, successes);
   }
   if (count > 0 && successes == count) {

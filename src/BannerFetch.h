@@ -5,7 +5,10 @@
 // Blocking; meant for its own thread. Nothing here touches a window: what the
 // window must do goes through IBannerSink, whose calls come from the fetching
 // thread.
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <functional>
 #include <string>
 #include <vector>
@@ -38,6 +41,10 @@ struct BannerFetchSettings {
   int retryPauseMs = 100;                // between list fetches
   std::size_t maxReplyBytes = 1 << 20;   // a longer list reply is refused
   DownloadTimings timings;               // of the picture downloads
+  std::int64_t maxPictureBytes = 8 << 20;  // a picture probed longer fails without a byte fetched
+  // Once set (the window closed), no list or picture fetch starts and a
+  // picture download in progress stops.
+  std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
   // Small GET of the list; empty: one CLibcurlTool's httpGet. Returns a
   // CURLcode value.
   std::function<int(const std::string& url, std::string& body)> get;
@@ -68,6 +75,7 @@ class CBannerFetch {
 
  private:
   bool FetchList(const std::string& url, std::string& reply);
+  bool Cancelled() const { return settings_.cancel && settings_.cancel->load(); }
   bool FetchPicture(const BannerRecord& banner, const std::string& workDir, int index, int count, int& successes);
 
   IBannerSink& sink_;

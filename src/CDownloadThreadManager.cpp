@@ -9,6 +9,7 @@
 #include "Logger.h"
 #include "SingleUserLog.h"
 #include "platform/NamedMutex.h"
+#include "platform/PrivateFiles.h"
 
 CDownloadThreadManager::CDownloadThreadManager(const std::string& localPath, const DownloadTimings& timings)
     : m_sharedMutex(platform::NamedMutex("mutex_for_downloadthread")),
@@ -29,7 +30,7 @@ bool CDownloadThreadManager::isLocalFileExist() const {
 
 std::FILE* CDownloadThreadManager::openPackage(int& error) const {
   errno = 0;
-  std::FILE* file = std::fopen(m_localPath.c_str(), isLocalFileExist() ? "rb+" : "wb+");
+  std::FILE* file = platform::OpenPrivateFile(m_localPath, !isLocalFileExist());
   error = file == nullptr ? errno : 0;
   return file;
 }

@@ -53,6 +53,10 @@ EnumErrorCode CDownloader::downloadInit(const std::string& tag, int logFlag) {
     QMLOG(" [Error]: " << "error to loadDownloadTask");
     return loaded;
   }
+  if (m_timings.maxLengthBytes > 0 && m_taskManager.ContentLength() > m_timings.maxLengthBytes) {
+    QMLOG(" [Error]: " << "remote length " << m_taskManager.ContentLength() << " over the limit " << m_timings.maxLengthBytes);
+    return GetLengthFailed;
+  }
   const int created = m_threadManager.createThreads(m_workerCount);
   if (created == -1) return OpenFileFailed;
   if (created == 0) {

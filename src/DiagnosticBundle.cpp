@@ -10,6 +10,7 @@
 #include "Logger.h"
 #include "SingleUserLog.h"
 #include "platform/Paths.h"
+#include "platform/SafeNames.h"
 #include "platform/ZipArchiveWriter.h"
 
 extern char** environ;
@@ -108,8 +109,12 @@ bool StartCloseBundleUpload(const std::string& closeLabel) {
   const std::string logName = fs::path(CSingleUserLog::GetInstance()->GetLogFilePath()).filename().string();
   char* const argv[] = {const_cast<char*>(executable.c_str()), const_cast<char*>(label.c_str()),
                         const_cast<char*>(logName.c_str()), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  platform::CloseAboveStderrAtSpawn(&actions);
   pid_t pid = 0;
-  const int started = posix_spawn(&pid, executable.c_str(), nullptr, nullptr, argv, environ);
+  const int started = posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
   QMLOG(" Start close upload: " << closeLabel << ", " << (started == 0 ? pid : -started));
   return started == 0;
 }

@@ -19,6 +19,7 @@
 #include "SliceRules.h"
 #include "UrlRules.h"
 #include "platform/NetworkState.h"
+#include "platform/PrivateFiles.h"
 
 namespace {
 
@@ -93,6 +94,10 @@ int CDownLoadImpl::SuperDownloadFile(const std::string& url, const std::string& 
       QMLOG(" ---cdn fail:" << info.failedAttempts << " > 3 * " << driver.taskCount());
       return stopRun(driver, cdnReport, CdnFailed);
     }
+    if (m_timings.cancel && m_timings.cancel->load()) {
+      QMLOG(" download cancelled");
+      return stopRun(driver, cdnReport, NoProgress);
+    }
     if (driver.status() == CDownloader::kStop) return finishSelfStoppedRun(driver, localPath, cdnReport, packageFlag, slowest, fastest);
     if (packageFlag && m_progress) m_progress(info.downloaded, driver.contentLength());
     networkLost = !networkAlive();
@@ -155,7 +160,7 @@ std::string CDownLoadImpl::FileMd5(const std::string& filePath) {
 bool CDownLoadImpl::checkMD5(std::string filePath, std::string expected, std::string extra, std::string marker) {
   const std::string digest = FileMd5(filePath);
   QMLOG(" MD5 of file " << filePath << " is " << digest);
-  if (std::FILE* side = std::fopen((filePath + ".db").c_str(), "wb+")) {
+  if (std::FILE* side = platform::OpenPrivateFile(filePath + ".db", true)) {
     const std::string content = marker + "###" + digest;
     std::fwrite(content.data(), 1, content.size(), side);
     std::fclose(side);

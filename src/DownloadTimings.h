@@ -2,7 +2,9 @@
 // Every time limit and size threshold of the download engine in one place.
 // The defaults are the program's; tests inject short limits and a fake
 // network check so that supervision paths run in seconds.
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <cstdint>
 #include <functional>
 
@@ -23,6 +25,8 @@ struct DownloadTimings {
   // (0: never), splitting it on a multiple of splitAlignBytes.
   std::int64_t splitMinimumBytes = 524288;
   std::int64_t splitAlignBytes = 65536;
+  std::int64_t maxLengthBytes = 0;          // a longer probed length fails the run before any byte (0: any)
+  std::shared_ptr<const std::atomic<bool>> cancel;  // once set, the supervisor stops the run at its next turn
   std::function<bool()> networkAlive;       // empty: the machine's own check
   int workerCount = 0;                      // 0: the processor rule
 };

@@ -113,6 +113,9 @@ int GetDriveBusType(const std::string& mountPoint);  // 7 = USB; 0 when unknown
 // Creates every missing folder of path. 0 when the folder exists at the end,
 // 112 when a step ran out of space, else the errno of the last step.
 int CreateDirectories(const std::string& path);
+// The same for the program's own folders: new ones 0700, the last one made
+// 0700 even when it existed.
+int CreatePrivateDirectories(const std::string& path);
 
 // First folder + sub/.../relative that exists, depth first; folder ends in "/".
 std::string FindFileInSubfolders(const std::string& folder, const std::string& relative);

@@ -42,7 +42,7 @@ const platform::DriveInfo* OwnDrive(const std::string& path, const std::vector<p
 bool IsLackOfSpace(int error) { return error == ENOSPC || error == EDQUOT; }
 
 // 0 or the errno of one folder creation.
-int MakeFolder(const std::string& path) { return mkdir(path.c_str(), 0777) == 0 ? 0 : errno; }
+int MakeFolder(const std::string& path, mode_t mode = 0777) { return mkdir(path.c_str(), mode) == 0 ? 0 : errno; }
 
 // Sorted by name so that the first hit does not depend on the order in which
 // the filesystem happens to list entries. Links to folders are not followed:
@@ -85,14 +85,27 @@ int GetDriveBusType(const std::string& mountPoint) {
   return platform::kBusTypeUnknown;
 }
 
-int CreateDirectories(const std::string& path) {
+namespace {
+
+int CreateDirectoriesWithMode(const std::string& path, mode_t mode) {
   for (std::size_t i = 1; i < path.size(); ++i) {
-    if (path[i - 1] == '/' && IsLackOfSpace(MakeFolder(path.substr(0, i)))) return kErrorDiskFull;
+    if (path[i - 1] == '/' && IsLackOfSpace(MakeFolder(path.substr(0, i), mode))) return kErrorDiskFull;
   }
-  const int last = MakeFolder(path);
+  const int last = MakeFolder(path, mode);
   if (IsLackOfSpace(last)) return kErrorDiskFull;
   std::error_code ec;
   return fs::is_directory(path, ec) ? 0 : last;
+}
+
+}  // namespace
+
+int CreateDirectories(const std::string& path) { return CreateDirectoriesWithMode(path, 0777); }
+
+int CreatePrivateDirectories(const std::string& path) {
+  const int result = CreateDirectoriesWithMode(path, 0700);
+  // A folder an earlier version made more open is closed again.
+  if (result == 0 && chmod(path.c_str(), 0700) != 0) return errno;
+  return result;
 }
 
 std::string FindFileInSubfolders(const std::string& folder, const std::string& relative) {

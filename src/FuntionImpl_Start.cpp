@@ -8,6 +8,7 @@
 #include "FuntionImpl.h"
 #include "Logger.h"
 #include "SingleUserLog.h"
+#include "platform/SafeNames.h"
 
 extern char** environ;
 
@@ -24,6 +25,7 @@ int SpawnInFolder(const std::string& path) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addchdir_np(&actions, path.substr(0, path.rfind('/') + 1).c_str());
+  platform::CloseAboveStderrAtSpawn(&actions);
   std::string arg0 = path;
   char* argv[] = {arg0.data(), nullptr};
   pid_t pid = -1;
@@ -45,7 +47,8 @@ int Fail(const std::string& logText, int code) {
 int StartTargetMainExe(const std::string& quotedPath, int startFlag) {
   const std::string path = Unquoted(quotedPath);
   struct stat st {};
-  if (startFlag == 0 && stat(path.c_str(), &st) != 0) return Fail(" CreateProcess failed1 (", 2);
+  // An empty path is what a refused product name leaves.
+  if (path.empty() || (startFlag == 0 && stat(path.c_str(), &st) != 0)) return Fail(" CreateProcess failed1 (", 2);
   const int rc = SpawnInFolder(path);
   if (rc == 0) return 0;
   return Fail(startFlag != 0 ? "CreateProcess failed3 (" : " CreateProcess failed2 (", rc);

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "platform/Paths.h"
+#include "platform/SafeNames.h"
 
 extern char** environ;
 
@@ -32,7 +33,8 @@ std::string InstallerLogFileName(const std::string& softwareName, const std::tm&
   char stamp[64];
   std::snprintf(stamp, sizeof stamp, "%.4d%.2d%.2d%.2d%.2d%.2d", local.tm_year + 1900, local.tm_mon + 1,
                 local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-  return softwareName + "_Setup_" + stamp + ".log";
+  // The product name comes from the configuration reply: one safe component.
+  return platform::SafeFileComponent(softwareName) + "_Setup_" + stamp + ".log";
 }
 
 std::string TrackingValueFor(const std::string& executablePath) {
@@ -72,8 +74,13 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& argument
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  platform::CloseAboveStderrAtSpawn(&actions);
   pid_t pid = -1;
-  return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+  const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return rc == 0 ? pid : -1;
 }
 
 // Waits up to `unit` for the child to end; true when it has ended (and is reaped).

@@ -1,5 +1,7 @@
 #include "Logger.h"
 
+#include "platform/PrivateFiles.h"
+
 INITIALIZE_EASYLOGGINGPP
 
 namespace qmlog {
@@ -13,6 +15,8 @@ void EnsureDefaultLogger() {
 
 void ConfigureDefaultLogger(const std::string& logFilePath, bool toStandardOutput) {
   EnsureDefaultLogger();
+  // The log is the user's own: created 0600 before the library appends to it.
+  platform::PreparePrivateFile(logFilePath);
   el::Configurations conf;
   conf.setToDefault();
   conf.set(el::Level::Info, el::ConfigurationType::Format, kLineFormat);

@@ -183,12 +183,13 @@ bool ChainTrusted(CMS_ContentInfo* cms, const Mapping& file, const Parts& parts,
   return data != nullptr && CMS_verify(cms, nullptr, store.get(), data.get(), nullptr, CMS_BINARY) == 1;
 }
 
-// A certificate that states its usage must state code signing (extended key
-// usage) and digital signatures (key usage); one that states none allows both.
+// The signer must state code signing (extended key usage): a certificate that
+// states no purpose was not issued for signing programs. A key usage, when
+// stated, must allow digital signatures.
 bool AllowsCodeSigning(X509* cert) {
   const std::uint32_t extended = X509_get_extended_key_usage(cert);
   const std::uint32_t basic = X509_get_key_usage(cert);
-  const bool extendedOk = (X509_get_extension_flags(cert) & EXFLAG_XKUSAGE) == 0 || (extended & XKU_CODE_SIGN) != 0;
+  const bool extendedOk = (X509_get_extension_flags(cert) & EXFLAG_XKUSAGE) != 0 && (extended & XKU_CODE_SIGN) != 0;
   const bool basicOk = (X509_get_extension_flags(cert) & EXFLAG_KUSAGE) == 0 || (basic & KU_DIGITAL_SIGNATURE) != 0;
   return extendedOk && basicOk;
 }

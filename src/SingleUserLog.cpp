@@ -206,10 +206,10 @@ TelemetryContext CSingleUserLog::Context() const {
 int CSingleUserLog::InitLogPath(const std::string& stem) {
   const std::string stamp = LocalTimeStamp17();
   const std::string logDir = platform::StateHome() + "/RARivadurize/logs/" + stem;
-  CreateDirectories(logDir);
+  CreatePrivateDirectories(logDir);
   // Downloads go to the cache home: the user's own, movable data lives there.
   const std::string workDir = platform::CacheHome() + "/RARivadurize/" + stem;
-  CreateDirectories(workDir);
+  CreatePrivateDirectories(workDir);
   std::lock_guard<std::mutex> lock(pathMutex_);
   startStamp_ = stamp;
   logDir_ = logDir;

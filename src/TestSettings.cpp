@@ -1,5 +1,9 @@
 #include "TestSettings.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <fstream>
@@ -41,12 +45,21 @@ int LeadingInt(const std::string& value, int fallback) {
   return static_cast<int>(negative ? -number : number);
 }
 
+// The switches change hosts and behaviour: only a file of the user's own (or
+// root's) that no one else may write counts.
 bool ReadSwitch(const char* key) {
-  std::ifstream in(SettingsFilePath(), std::ios::binary);
-  if (!in) return false;
-  std::stringstream text;
-  text << in.rdbuf();
-  return ReadProfileInt(text.str(), "Settings", key, 0) == 1;
+  const int fd = open(SettingsFilePath().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  const bool trusted = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_uid == geteuid() || st.st_uid == 0) &&
+                       (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n = 0; trusted && text.size() < (1 << 16) && (n = read(fd, buffer, sizeof buffer)) > 0;) {
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  return trusted && ReadProfileInt(text, "Settings", key, 0) == 1;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 #include "BuildSettings.h"
 
@@ -29,6 +30,16 @@ int GetDownloadAddressType(const std::string& url) {
   if (host.find("ali") != std::string::npos) return 12;
   if (host == build::kSecondaryCdnHost) return 13;
   return 11;
+}
+
+bool IsWebUrl(const std::string& url) {
+  const auto startsWith = [&url](std::string_view scheme) {
+    return url.size() > scheme.size() &&
+           std::equal(scheme.begin(), scheme.end(), url.begin(), [](char a, char b) {
+             return a == std::tolower(static_cast<unsigned char>(b));
+           });
+  };
+  return startsWith("http://") || startsWith("https://");
 }
 
 bool IsExeUrl(const std::string& url) {

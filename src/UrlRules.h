@@ -16,6 +16,10 @@ std::string GetUrlHost(const std::string& url);
 // CDN or an "ali" host, 13 the secondary CDN, 11 anything else.
 int GetDownloadAddressType(const std::string& url);
 
+// An http:// or https:// address (scheme in any case): the only kind a
+// server may have the desktop open for the user.
+bool IsWebUrl(const std::string& url);
+
 // Ends in ".exe" (case-sensitive); also true for texts of 3 characters or fewer.
 bool IsExeUrl(const std::string& url);
 

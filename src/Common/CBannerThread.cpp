@@ -4,14 +4,16 @@
 #include "ui/WindowImplBase.h"
 
 CBannerThread::CBannerThread(ui::WindowImplBase* window, BannerFetchSettings settings)
-    : window_(window), settings_(std::move(settings)) {}
+    : window_(window), settings_(std::move(settings)) {
+  if (!settings_.cancel) settings_.cancel = std::make_shared<std::atomic<bool>>(false);
+}
 
 CBannerThread::~CBannerThread() { Join(); }
 
 template <typename Body>
 bool CBannerThread::Launch(Body body) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (running_) return false;
+  if (running_ || settings_.cancel->load()) return false;
   if (thread_.joinable()) thread_.join();  // an earlier run that has ended
   running_ = true;
   thread_ = std::thread([this, body] {
@@ -31,6 +33,8 @@ bool CBannerThread::Start(int mainPid, int language) {
 bool CBannerThread::StartWith(const std::string& url, const std::string& workDir) {
   return Launch([url, workDir](CBannerFetch& fetch) { return fetch.Run(url, workDir); });
 }
+
+void CBannerThread::Cancel() { settings_.cancel->store(true); }
 
 bool CBannerThread::Running() const {
   std::lock_guard<std::mutex> lock(mutex_);

@@ -29,6 +29,9 @@ class CBannerThread : public IBannerSink {
   // The same against a given list URL and work folder (tests, tools).
   bool StartWith(const std::string& url, const std::string& workDir);
   bool Running() const;
+  // The window closes: the run in progress stops (its picture download
+  // included) and no later Start begins one.
+  void Cancel();
   // Waits for the thread (the window's exit sequence).
   void Join();
 

@@ -3,10 +3,13 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/random.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -31,7 +34,8 @@ constexpr std::size_t kAlternateStackBytes = 256 << 10;
 // Everything the handler reads is prepared here before any crash.
 struct CrashSetup {
   char executable[4096];
-  char tempFolder[4096];  // ends in "/"
+  char tempFolder[4096];  // the private runtime folder; ends in "/"
+  char randomSuffix[20];  // "_" and 16 hex digits, so the early name cannot be guessed
   char version[64];       // "%d.%d.%d.%d"
 };
 CrashSetup g_setup;
@@ -63,24 +67,27 @@ void ReleaseInstanceLockAfterCrash(const char* function) {
 }
 
 // The log path + ".dmp", or before logging exists the long name in the
-// temporary folder: <tmp>/<downloader id>_<version>_<17-digit local time>.dmp.
+// private runtime folder:
+// <runtime>/<downloader id>_<version>_<17-digit local time>_<16 hex digits>.dmp.
 void ChooseDumpName(platform::FixedText& name) {
   const char* logFile = platform::SignalSafeLogFile();
   if (*logFile != '\0') {
     name.Append(logFile).Append(".dmp");
     return;
   }
+  if (g_setup.tempFolder[0] == '\0') return;  // no private folder: no early dump
   const platform::LocalTimeFields t = platform::SignalSafeLocalTime();
   name.Append(g_setup.tempFolder).AppendSigned(g_downloaderId.load()).AppendChar('_');
   name.Append(g_setup.version).AppendChar('_');
   name.AppendUnsigned(static_cast<unsigned>(t.year), 4).AppendUnsigned(static_cast<unsigned>(t.month), 2);
   name.AppendUnsigned(static_cast<unsigned>(t.day), 2).AppendUnsigned(static_cast<unsigned>(t.hour), 2);
   name.AppendUnsigned(static_cast<unsigned>(t.minute), 2).AppendUnsigned(static_cast<unsigned>(t.second), 2);
-  name.AppendUnsigned(static_cast<unsigned>(t.millisecond), 3).Append(".dmp");
+  name.AppendUnsigned(static_cast<unsigned>(t.millisecond), 3).Append(g_setup.randomSuffix).Append(".dmp");
 }
 
 bool WriteDump(const char* function, const char* path, const platform::CrashedThread& crash) {
-  const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  // Never through a symlink, never into a file someone made beforehand.
+  const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   const int createError = fd < 0 ? errno : 0;
   char buffer[64];
   platform::FixedText detail(buffer, sizeof buffer);
@@ -116,6 +123,8 @@ void Relaunch(const char* function) {
     sigset_t none;
     sigemptyset(&none);
     syscall(SYS_rt_sigprocmask, SIG_SETMASK, &none, nullptr, sizeof(unsigned long));
+    // Nothing of ours above stderr reaches the new program.
+    syscall(SYS_close_range, 3U, ~0U, 0U);
     syscall(SYS_execve, g_setup.executable, argv, environ);
     syscall(SYS_exit_group, 127);
   }
@@ -185,10 +194,19 @@ void SetUpAlternateStack() {
 void PrepareSetup() {
   platform::FixedText executable(g_setup.executable, sizeof g_setup.executable);
   executable.Append(platform::ExecutablePath().c_str());
-  const char* tmp = std::getenv("TMPDIR");
+  // A shared temporary folder would let another local user plant a symlink
+  // or a file at the dump's name: the early dump goes to our own folder.
+  const std::string runtime = platform::RuntimeDir();
   platform::FixedText temp(g_setup.tempFolder, sizeof g_setup.tempFolder);
-  temp.Append(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp");
-  if (temp.size() == 0 || temp.c_str()[temp.size() - 1] != '/') temp.AppendChar('/');
+  if (!runtime.empty()) temp.Append(runtime.c_str()).AppendChar('/');
+  unsigned char random[8] = {};
+  if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+    const auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    std::memcpy(random, &now, sizeof random);
+  }
+  platform::FixedText suffix(g_setup.randomSuffix, sizeof g_setup.randomSuffix);
+  suffix.AppendChar('_');
+  for (const unsigned char byte : random) suffix.AppendChar("0123456789abcdef"[byte >> 4]).AppendChar("0123456789abcdef"[byte & 15]);
   platform::FixedText version(g_setup.version, sizeof g_setup.version);
   const std::string own = GetFileVersionString(platform::ExecutablePath());
   version.Append(own.empty() ? "0.0.0.0" : own.c_str());

@@ -328,6 +328,8 @@ void InstallUIMainWnd::OnClose() {
   // A worker waiting for the progress animation must not wait for a window
   // that is gone.
   progressFinishEvent_.Set();
+  // Nothing more is fetched for a window that is gone.
+  if (banners_) banners_->Cancel();
   if (options_.quit) options_.quit();
   else QCoreApplication::quit();
 }
@@ -337,7 +339,10 @@ void InstallUIMainWnd::WaitForAllThreadExit() {
   asyncQueryAbandoned_ = true;
   progressFinishEvent_.Set();
   if (configThread_.joinable()) configThread_.join();
-  if (banners_) banners_->Join();
+  if (banners_) {
+    banners_->Cancel();
+    banners_->Join();
+  }
   for (std::thread& worker : workers_) {
     if (worker.joinable()) worker.join();
   }

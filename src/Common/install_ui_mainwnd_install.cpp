@@ -18,6 +18,7 @@
 #include "TestSettings.h"
 #include "UrlRules.h"
 #include "platform/Paths.h"
+#include "platform/SafeNames.h"
 #include "ui/ControlOps.h"
 
 namespace {
@@ -186,11 +187,15 @@ std::string InstallUIMainWnd::ProductExePath() const {
   if (config_.status != CConfigure::kReady) return {};
   const std::string folder = Trimmed(GetInstallPath());
   std::string path = folder + "/" + config_.Process_name;
+  // The name comes from the configuration reply: only a bare file name, and
+  // only something that really lies inside the install folder, is started.
+  if (!platform::IsPlainFileName(config_.Process_name)) return {};
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) {
     const std::string found = FindFileInSubfolders(folder + "/", config_.Process_name);
     if (!found.empty()) path = found;
   }
+  if (!platform::RealPathInside(path, folder)) return {};
   return "\"" + path + "\"";
 }
 
@@ -236,6 +241,8 @@ void InstallUIMainWnd::OpenAdviceLink() {
   const std::string url = AdviceLinkUrl();
   if (url.empty()) return;
   QMLOG(" Open Advice Url: " << url);
+  // The address comes from a server: never a file, a program or a handler.
+  if (!IsWebUrl(url)) return;
   if (options_.openUrl) options_.openUrl(url);
   else QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
@@ -266,6 +273,7 @@ void InstallUIMainWnd::RunQueuedUrls() {
     urls.swap(queuedUrls_);
   }
   for (const std::string& url : urls) {
+    if (!IsWebUrl(url)) continue;
     if (options_.openUrl) options_.openUrl(url);
     else QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
   }

@@ -30,7 +30,7 @@ namespace {
 class FileLock {
  public:
   FileLock(const std::string& path, int operation)
-      : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644)) {
+      : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)) {
     if (fd_ < 0) return;
     int rc = 0;
     do {

@@ -1,5 +1,7 @@
 #include "platform/ZipArchiveWriter.h"
 
+#include "platform/PrivateFiles.h"
+
 #include <sys/stat.h>
 #include <zip.h>
 
@@ -53,6 +55,8 @@ bool ZipArchiveWriter::IsStoredKind(const std::string& path) {
 
 bool ZipArchiveWriter::Create(const std::string& path) {
   Close();
+  // The bundle holds the log and the dump: the user's own only.
+  if (!PreparePrivateFile(path)) return false;
   zip_ = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
   return zip_ != nullptr;
 }

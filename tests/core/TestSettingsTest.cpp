@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "TestSettings.h"
 #include "platform/Paths.h"
@@ -32,6 +35,24 @@ TEST(TestSettings, AKeyCountsOnlyWhenExactlyOne) {
   EXPECT_FALSE(IsAutoRun());
   EXPECT_TRUE(IsTestEnv());
   EXPECT_TRUE(IsCrashTest());
+  testsettings::SetSettingsFileForTesting("");
+}
+
+// A switch file that others may write (or a link to one) switches nothing.
+TEST(TestSettings, OnlyAFileOthersCannotWriteCounts) {
+  TempDir dir;
+  testsettings::SetSettingsFileForTesting(dir / "qm_downloader.cfg");
+  dir.Write("qm_downloader.cfg", "[Settings]\nAutoRun=1\n");
+  for (const mode_t mode : {0666, 0620, 0602}) {
+    chmod((dir / "qm_downloader.cfg").c_str(), mode);
+    EXPECT_FALSE(IsAutoRun()) << std::oct << mode;
+  }
+  chmod((dir / "qm_downloader.cfg").c_str(), 0644);
+  EXPECT_TRUE(IsAutoRun());
+  dir.Write("real.cfg", "[Settings]\nAutoRun=1\n");
+  std::filesystem::remove(dir / "qm_downloader.cfg");
+  std::filesystem::create_symlink(dir / "real.cfg", dir / "qm_downloader.cfg");
+  EXPECT_FALSE(IsAutoRun());
   testsettings::SetSettingsFileForTesting("");
 }
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <regex>
+#include <thread>
 
 #include "BannerFetch.h"
 #include "BuildSettings.h"
@@ -18,6 +19,7 @@
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
@@ -262,4 +264,47 @@ TEST_F(BannerFetchTest, ServerGivenExtensionNeverLeavesTheFolder) {
   EXPECT_EQ(CBannerFetch(sink_, settings_).Run(server_.Url("/api/v1/banners"), work_.path()), 0);
   EXPECT_TRUE(sink_.loads.empty());
   EXPECT_TRUE(std::filesystem::is_empty(work_.path()));
+}
+
+// A "picture" whose probed length is 50 GiB is refused before a byte of it is
+// fetched: a failed picture, nothing kept.
+TEST_F(BannerFetchTest, PictureProbedOverTheLimitIsRefused) {
+  server_.ServeGenerated("/pics/huge.png", std::int64_t{50} << 30);
+  server_.ServeBytes("/api/v1/banners", List({{"/pics/huge.png", 1}}));
+  LogCapture log;
+  EXPECT_EQ(CBannerFetch(sink_, settings_).Run(server_.Url("/api/v1/banners"), work_.path()), 0);
+  EXPECT_EQ(sink_.ready, 0);
+  EXPECT_TRUE(sink_.banners.empty());
+  EXPECT_NE(log.Text().find("over the limit"), std::string::npos) << log.Text();
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(work_ / "1.png", ec);
+  EXPECT_TRUE(ec || size == 0) << size;
+}
+
+// Closing the window stops a picture download in progress and starts no
+// other fetch.
+TEST_F(BannerFetchTest, CancelStopsTheDownloadInProgressAndStartsNoOther) {
+  ServeOptions trickle;
+  trickle.bytesPerSecond = 4096;
+  server_.ServeGenerated("/pics/1.png", 1 << 20, trickle);
+  settings_.timings.rangeTimeoutMs = 3000;  // the transfer in flight ends sooner
+  server_.ServeBytes("/pics/2.png", "PIC2");
+  server_.ServeBytes("/api/v1/banners", List({{"/pics/1.png", 1}, {"/pics/2.png", 2}}));
+  int loaded = -1;
+  std::thread fetching([&] { loaded = CBannerFetch(sink_, settings_).Run(server_.Url("/api/v1/banners"), work_.path()); });
+  ASSERT_TRUE(WaitUntil([&] { return server_.GetCount("/pics/1.png") > 0; }));
+  const auto cancelled = std::chrono::steady_clock::now();
+  settings_.cancel->store(true);
+  fetching.join();
+  const auto stopMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - cancelled).count();
+  RecordProperty("StopAfterCancelMs", static_cast<int>(stopMs));
+  EXPECT_EQ(loaded, 0);
+  EXPECT_EQ(server_.GetCount("/pics/2.png"), 0);
+  EXPECT_EQ(sink_.ready, 0);
+
+  // A fetch begun after the close asks for nothing.
+  const int listed = server_.GetCount("/api/v1/banners");
+  EXPECT_EQ(CBannerFetch(sink_, settings_).Run(server_.Url("/api/v1/banners"), work_.path()), 0);
+  EXPECT_EQ(server_.GetCount("/api/v1/banners"), listed);
 }

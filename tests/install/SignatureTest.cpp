@@ -19,7 +19,8 @@ namespace {
 
 // Publishers made with the openssl command line: a CA with a code-signing
 // publisher under it, a self-signed stranger, a publisher that is distrusted
-// although its CA is trusted, and two whose stated usage excludes code signing.
+// although its CA is trusted, two whose stated usage excludes code signing and
+// one under the trusted CA that states no extended usage at all.
 class Publishers {
  public:
   Publishers() {
@@ -30,6 +31,7 @@ class Publishers {
     Issue("bad", kCodeSigning);
     Issue("server", "extendedKeyUsage=serverAuth\nkeyUsage=critical,digitalSignature\n");
     Issue("encipher", "extendedKeyUsage=codeSigning\nkeyUsage=critical,keyEncipherment\n");
+    Issue("unstated", "keyUsage=critical,digitalSignature\n");
     Run({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Stranger",
          "-keyout", dir_ / "stranger.key", "-out", dir_ / "stranger.pem"});
   }
@@ -141,6 +143,8 @@ TEST_F(PackageSignature, FaultsGiveTheirOutcome) {
       {"publisher for servers only", [&] { return Signed("server"); }, signature::kWrongUsage,
        "Error is: 0x800b0110."},
       {"publisher key for encryption only", [&] { return Signed("encipher"); }, signature::kWrongUsage,
+       "Error is: 0x800b0110."},
+      {"publisher without a stated purpose", [&] { return Signed("unstated"); }, signature::kWrongUsage,
        "Error is: 0x800b0110."},
       {"data after the signature",
        [&] {

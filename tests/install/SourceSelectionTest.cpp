@@ -43,6 +43,15 @@ TEST(SourceSelection, InstallerFileName) {
   EXPECT_FALSE(IsExeUrl("a.EXE"));
 }
 
+// What the desktop may be asked to open for a server: the web only.
+TEST(SourceSelection, OnlyWebAddressesAreOpened) {
+  for (const char* url : {"http://x.com/help", "https://x.com/a?b=1", "HTTPS://X.COM/"}) EXPECT_TRUE(IsWebUrl(url)) << url;
+  for (const char* url : {"file:///etc/passwd", "javascript:alert(1)", "smb://host/share", "/home/u/x.desktop",
+                          "httpx://x", "https://", "", "ftp://x.com/f"}) {
+    EXPECT_FALSE(IsWebUrl(url)) << url;
+  }
+}
+
 TEST(SourceSelection, FirstServiceUrlSkipsCdnStyle) {
   EXPECT_EQ(FirstServiceUrl({"http://dl.x.com/a.exe", "https://www.x.com/b.exe"}), "https://www.x.com/b.exe");
   EXPECT_EQ(FirstServiceUrl({"http://cdn.x.com/a.exe"}), "");

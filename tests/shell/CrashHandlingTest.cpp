@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cerrno>
@@ -202,17 +203,21 @@ TEST_F(CrashHandling, EveryKindOfCrashLeavesADumpThatNamesTheFaultingFunction) {
   }
 }
 
-TEST_F(CrashHandling, CrashBeforeLoggingWritesTheLongNameInTheTemporaryFolder) {
+TEST_F(CrashHandling, CrashBeforeLoggingWritesTheLongNameInThePrivateRuntimeFolder) {
   TestHttpServer collector;
   collector.AcceptUploads(kUploadPath);
   Subprocess program = Start({"--crash=segv", "--policy=2", "--no-log"}, collector.Url(kUploadPath));
   EXPECT_EQ(program.Wait(kBoundMs), 128 + SIGSEGV);
   std::vector<std::string> files;
-  for (const auto& name : FilesIn(dir_ / "tmp")) {
+  for (const auto& name : FilesIn(dir_ / "run")) {
     if (name.ends_with(".dmp")) files.push_back(name);
   }
   ASSERT_EQ(files.size(), 1u);
-  EXPECT_TRUE(std::regex_match(files[0], std::regex(R"(0_1\.0\.0\.0_\d{17}\.dmp)"))) << files[0];
+  EXPECT_TRUE(std::regex_match(files[0], std::regex(R"(0_1\.0\.0\.0_\d{17}_[0-9a-f]{16}\.dmp)"))) << files[0];
+  struct stat st {};
+  ASSERT_EQ(stat((dir_ / "run/" + files[0]).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  for (const auto& name : FilesIn(dir_ / "tmp")) EXPECT_FALSE(name.ends_with(".dmp")) << name;
   // The relaunch passes an empty log name.
   const pid_t relaunched = RelaunchedPid(dir_.Read("out.txt"));
   ASSERT_GT(relaunched, 0);

@@ -188,3 +188,35 @@ TEST_F(MainWindowTest, PanelsOpenAndCloseAndTheLanguageChanges) {
   combo->SelectItem(kLangArabic, true);
   EXPECT_EQ(w.layoutDirection(), Qt::RightToLeft);
 }
+
+// A configuration whose product name climbs out of the install folder, is an
+// absolute path, or names a link inside the folder that points out: the
+// install finishes, the start fails as a failed start (DL019) and nothing
+// outside the install folder runs.
+TEST_F(MainWindowTest, HostileProductNamesStartNothingOutsideTheInstallFolder) {
+  ServeSetup();
+  const std::string evil = dir_ / "evil.sh";
+  dir_.Write("evil.sh", "#!/bin/sh\ntouch \"" + dir_ / "evil-ran" + "\"\n");
+  fs::permissions(evil, fs::perms::owner_all);
+  fs::create_directories(InstallDir());
+  fs::create_symlink(evil, InstallDir() + "/link.sh");
+  BoxAnswerer answerer;  // the failed start's notice
+  for (const std::string& name : {std::string("../../../evil.sh"), evil, std::string("link.sh")}) {
+    SCOPED_TRACE(name);
+    MainWindowOptions options = Options();
+    options.itemOverrides["Process_name"] = name;
+    InstallUIMainWnd& w = Open(options);
+    Click(w, "install_btn");
+    ASSERT_TRUE(WaitFor([&] { return MainPage() == 0 && ui::IsVisible(w.FindControl("start_app")) && SubPage() == 1; }));
+    TakeActions();
+    Click(w, "start_app");
+    std::vector<std::string> actions;
+    ASSERT_TRUE(WaitFor([&] {
+      for (const std::string& a : TakeActions()) actions.push_back(a);
+      return Has(actions, "FlowError:DL019");
+    }));
+    EXPECT_FALSE(fs::exists(dir_ / "evil-ran"));
+    EXPECT_TRUE(WaitFor([&] { return answerer.Saw(12); }));
+    CloseAndJoin();
+  }
+}
