@@ -75,8 +75,12 @@ long CAlientWnd::HandleCustomMessage(int msg, std::intptr_t wParam, std::intptr_
 void CAlientWnd::ReportStartFailure() {
   QMLOG(" Start product failed: " << quotedPath_);
   CSingleUserLog::GetInstance()->AddUserLog("Other", "FlowError", "DL019", false);
-  const QString text = QString::fromStdString(GetLanguageText("message_page", "ClickShortcutToLaunchText", language_));
-  QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, this);
+  ShowStartFailureBox(this, language_);
+}
+
+void ShowStartFailureBox(QWidget* owner, int language) {
+  const QString text = QString::fromStdString(GetLanguageText("message_page", "ClickShortcutToLaunchText", language));
+  QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, owner);
   box.setObjectName("ClickShortcutToLaunchBox");
   if (IsAutoRun()) QTimer::singleShot(kAutoConfirmMs, &box, &QMessageBox::accept);
   box.exec();

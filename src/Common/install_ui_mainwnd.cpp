@@ -95,7 +95,7 @@ void InstallUIMainWnd::InitWindow() {
   const std::string programFiles = options_.programFilesFolder.empty() ? ProgramFilesFolder() : options_.programFilesFolder;
   defaultInstallPath_ = programFiles + "/" + kBrandFolder;
   ui::SetText(pathEdit_, QString::fromStdString(defaultInstallPath_));
-  configThread_ = std::thread([this] { AsyncGetCbsInfo(config_, asyncQueryAbandoned_); });
+  configThread_ = platform::BoundedThread([this] { AsyncGetCbsInfo(config_, asyncQueryAbandoned_); });
   progressFinishEvent_.Reset();
   QMLOG(" CreateEvent successfully ");
   carouselInterval_ = CCarousel::kDefaultIntervalMs;
@@ -336,10 +336,11 @@ void InstallUIMainWnd::WaitForAllThreadExit() {
   QMLOG("InstallUIMainWnd WaitForAllThreadExit");
   asyncQueryAbandoned_ = true;
   progressFinishEvent_.Set();
-  if (configThread_.joinable()) configThread_.join();
+  const std::chrono::milliseconds limit(options_.threadExitLimitMs);
+  if (!configThread_.JoinWithin(limit)) QMLOG(" Configuration query did not end in time, left behind");
   if (banners_) banners_->Join();
-  for (std::thread& worker : workers_) {
-    if (worker.joinable()) worker.join();
+  for (platform::BoundedThread& worker : workers_) {
+    if (!worker.JoinWithin(limit)) QMLOG(" Install worker did not end in time, left behind");
   }
 }
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "Common/CAlientWnd.h"
 #include "Common/MessageBoxWnd.h"
 #include "Common/install_ui_mainwnd.h"
 #include "CdnFailureCounter.h"
@@ -77,7 +78,7 @@ long InstallUIMainWnd::HandleCustomMessage(int msg, std::intptr_t wParam, std::i
     case kMsgWorkerOpenUrl: RunQueuedUrls(); break;
     case kMsgWorkerStartApp: OnStartAppClick(); break;
     case kMsgWorkerStartFailed:
-      ShowMessageBox(kMsgClickShortcut);
+      ShowStartFailureBox(this, currentLanguage_);
       hide();
       Close();
       break;
