@@ -29,7 +29,9 @@ bool FunnelHas(const std::vector<UserLogItem>& events, const std::string& needle
 
 TEST_F(MainWindowTest, InstallsToFinishedAndStartsTheProductFromTheFinishedPage) {
   ServeSetup();
-  InstallUIMainWnd& w = Open();
+  auto options = StayOnFinishedPage();
+  options.itemOverrides["Gif_duration"] = "0";
+  InstallUIMainWnd& w = Open(std::move(options));
   std::vector<std::string> pages;
   const auto notePage = [&] {
     const std::string page = MainPage() == 1 ? "Running" : SubPage() == 1 ? "Finished" : "Setting";
@@ -110,24 +112,78 @@ TEST_F(MainWindowTest, FailedDownloadShowsTheNoticeAndRetriesFromStartApp) {
   }
 }
 
-TEST_F(MainWindowTest, CloseAt87PercentReportsTheVerificationStageAndInstallsNothing) {
-  server_.ServeBytes(kPackagePath, TempDir::ReadAbsolute(std::string(QM_DEMO_PACKAGES_DIR) + "/markeraser_setup.exe"),
-                     ServeOptions{.bytesPerSecond = 256 << 10});
+// The shipped start settings: the window's thread starts the product behind
+// the waiting window, which stays its configured seconds.
+TEST_F(MainWindowTest, TheDefaultConfigurationStartsTheProductBehindTheWaitingWindow) {
+  ServeSetup();
   InstallUIMainWnd& w = Open();
   Click(w, "install_btn");
-  ASSERT_EQ(MainPage(), 1);
-  w.SetProgress(87);
+  bool waitingShown = false;
+  QTimer watch;  // fires inside the waiting window's own modal loop too
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      waitingShown |= top->isVisible() && top->metaObject()->className() == QByteArray("CAlientWnd");
+    }
+  });
+  watch.start(1);
+  ASSERT_TRUE(WaitFor([&] { return waitingShown && fs::exists(InstallDir() + "/started.txt"); }))
+      << "the waiting window or the product did not appear";
+  EXPECT_FALSE(w.isVisible());
+  std::vector<std::string> actions;
+  ASSERT_TRUE(WaitFor([&] {
+    for (auto& a : TakeActions()) actions.push_back(a);
+    return Has(actions, "9.StartWindow:3");
+  }));
+  EXPECT_EQ(Count(actions, "7.ProgramLaunch"), 1);
+}
+
+// A close means stop. Closed while the setup program runs: the setup ends
+// (it is not stopped halfway), but the product is not started.
+TEST_F(MainWindowTest, CloseWhileTheSetupProgramRunsLetsItFinishButStartsNothing) {
+  ServeSetup("markeraser_setup_slow");
+  InstallUIMainWnd& w = Open();
+  Click(w, "install_btn");
+  ASSERT_TRUE(WaitFor([&] { return w.InstallProgressValue() >= 90; }));  // the setup program runs
   BoxAnswerer answerer("btn_yes");
   Click(w, "closebtn");
   EXPECT_EQ(answerer.Types(), std::vector<int>{kMsgCancelInstall});
   EXPECT_FALSE(w.isVisible());
   const auto events = TakeEvents();
+  bool close03 = false;
+  for (const auto& e : events) close03 |= e.action == "Close" && e.label == "close03";
+  EXPECT_TRUE(close03);
+  CloseAndJoin();  // returns once the running setup program has ended
+  EXPECT_TRUE(fs::exists(InstallDir() + "/MarkEraser.exe")) << "the setup program was left to finish";
+  EXPECT_FALSE(fs::exists(InstallDir() + "/started.txt")) << "the product started after the close";
+  EXPECT_FALSE(Has(TakeActions(), "7.ProgramLaunch"));
+}
+
+// Closed while the package is verified: no setup program, no product.
+TEST_F(MainWindowTest, CloseDuringVerificationRunsNoSetupProgram) {
+  ServeSetup();
+  auto options = Options();
+  options.timings.verifyCreepMs = 600000;  // the bar stays at the verification's start
+  InstallUIMainWnd& w = Open(std::move(options));
+  BoxAnswerer answerer("btn_yes");
+  bool closed = false;
+  QObject::connect(&w, &InstallUIMainWnd::progressChanged, &w, [&](int percent) {
+    if (percent == 85 && !closed) {
+      closed = true;
+      Click(w, "closebtn");
+    }
+  });
+  Click(w, "install_btn");
+  ASSERT_TRUE(WaitFor([&] { return closed && !w.isVisible(); }));
+  const auto events = TakeEvents();
   bool close04 = false;
   for (const auto& e : events) close04 |= e.action == "Close" && e.label == "close04";
   EXPECT_TRUE(close04);
   EXPECT_TRUE(FunnelHas(events, "\"Md5Check\""));
-  CloseAndJoin();  // the download under way ends; what was cancelled is not installed
-  EXPECT_FALSE(fs::exists(InstallDir() + "/MarkEraser.exe"));
+  CloseAndJoin();
+  EXPECT_FALSE(fs::exists(InstallDir() + "/started.txt")) << "the product started after the close";
+  const auto actions = TakeActions();
+  EXPECT_LE(Count(actions, "5.ProgramInstall:First"), 1);
+  EXPECT_FALSE(Has(actions, "7.ProgramLaunch"));
 }
 
 TEST_F(MainWindowTest, CloseAsksInSettingAndRunningButNotAfterTheEnd) {
