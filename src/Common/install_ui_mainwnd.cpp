@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QPixmap>
+#include <QScreen>
 #include <QLocalSocket>
 
 #include "Common/MessageBoxWnd.h"
@@ -166,10 +167,30 @@ void InstallUIMainWnd::ReadEmbeddedItems() {
   if (items_.items.count("MainPid") != 0) mainPid_ = ItemInt(items_.items, "MainPid");
 }
 
+namespace {
+
+// The primary screen as the window found it at start-up: its size in device
+// pixels and its scale. Read here on the window's thread; the telemetry
+// threads only read the copy.
+void RememberPrimaryScreen() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const double scale = screen->devicePixelRatio();
+  const int width = static_cast<int>(screen->geometry().width() * scale + 0.5);
+  const int height = static_cast<int>(screen->geometry().height() * scale + 0.5);
+  SetScreenInfoProvider([width, height, scale](int& w, int& h, double& s) {
+    w = width, h = height, s = scale;
+    return true;
+  });
+}
+
+}  // namespace
+
 void InstallUIMainWnd::LogStartupFacts() {
+  RememberPrimaryScreen();
   const VersionStrings version = GetVersionStrings(platform::ExecutablePath());
   QMLOG(" Downloader info: " << version.productVersion << "(" << version.productName
-        << "), 64Bit: " << (IsWow64() ? "True" : "False") << ", proc_id=" << getpid());
+        << "), 64Bit: " << (IsSystem64Bit() ? "True" : "False") << ", proc_id=" << getpid());
   int width = 0, height = 0;
   const double scale = GetScreenResolution(width, height);
   QMLOG(" Screen: " << width << "*" << height << ", " << scale);
@@ -193,7 +214,7 @@ void InstallUIMainWnd::SendLaunchEvents() {
 void InstallUIMainWnd::ReportFirstRunOnThisComputer() {
   if (!RegGetString(kFirstRunKey, "GA_PC").empty()) return;
   float version = 0;
-  UserLog().AddUserLog("PC", "SysOS", GetOSName(version) + (IsWow64() ? " 64bit" : " 32bit"), false);
+  UserLog().AddUserLog("PC", "SysOS", GetOSName(version) + (IsSystem64Bit() ? " 64bit" : " 32bit"), false);
   UserLog().AddUserLog("PC", "SysLanguage", GetUILanguageName(), false);
   int width = 0, height = 0;
   GetScreenResolution(width, height);

@@ -1,5 +1,6 @@
 // The main window driven as a person uses it: clicks on its named controls,
 // a loopback package host, the real signed setup program and product.
+#include <QScreen>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +8,7 @@
 #include "Common/MessageBoxWnd.h"
 #include "Language.h"
 #include "WindowTestSupport.h"
+#include "support/LogCapture.h"
 #include "ui/ComboBox.h"
 #include "ui/ControlOps.h"
 
@@ -62,6 +64,25 @@ TEST_F(MainWindowTest, InstallsToFinishedAndStartsTheProductFromTheFinishedPage)
                            "7.ProgramLaunch", "9.StartWindow:0", "Close:close07"}) {
     EXPECT_TRUE(Has(actions, step)) << step;
   }
+}
+
+// The start-up log states a 64-bit system as such and the primary screen's
+// real size, and the first-run event carries the same screen.
+TEST_F(MainWindowTest, StartupFactsNameTheSystemsBitsAndThePrimaryScreen) {
+  LogCapture log;
+  Open();
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  ASSERT_NE(screen, nullptr);
+  const double scale = screen->devicePixelRatio();
+  const std::string size = std::to_string(static_cast<int>(screen->geometry().width() * scale + 0.5)) + "*" +
+                           std::to_string(static_cast<int>(screen->geometry().height() * scale + 0.5));
+  EXPECT_NE(log.Text().find(" Screen: " + size + ", "), std::string::npos) << log.Text();
+  if (sizeof(void*) == 8) EXPECT_NE(log.Text().find("64Bit: True"), std::string::npos) << log.Text();
+  const auto actions = TakeActions();
+  EXPECT_TRUE(Has(actions, "SysScreenResolution:" + size));
+  if (sizeof(void*) == 8) EXPECT_TRUE(std::any_of(actions.begin(), actions.end(), [](const std::string& a) {
+    return a.rfind("SysOS:", 0) == 0 && a.find(" 64bit") != std::string::npos;
+  }));
 }
 
 TEST_F(MainWindowTest, DecliningTheAgreementStaysInSetting) {
