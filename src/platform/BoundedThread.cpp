@@ -1,4 +1,5 @@
 #include "platform/BoundedThread.h"
+#include "platform/ThreadStart.h"
 
 #include <memory>
 
@@ -7,7 +8,7 @@ namespace platform {
 BoundedThread::BoundedThread(std::function<void()> body) {
   auto ended = std::make_shared<std::promise<void>>();
   ended_ = ended->get_future();
-  thread_ = std::thread([body = std::move(body), ended] {
+  thread_ = StartThread([body = std::move(body), ended] {
     body();
     ended->set_value();
   });
