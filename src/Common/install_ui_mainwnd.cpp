@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QLocalSocket>
 
+#include "Common/LauncherEntry.h"
 #include "Common/MessageBoxWnd.h"
 #include "Common/wWndMain.h"
 #include "ConfigurationService.h"

@@ -31,6 +31,7 @@
 #include "ui/WindowImplBase.h"
 
 class CSingleUserLog;
+class LauncherEntry;
 
 // Timer ids of the main window.
 enum MainWindowTimer : int {
@@ -229,6 +230,8 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   // The running page's carousel and the thread that fetches its banners.
   std::unique_ptr<CCarousel> carousel_;
   std::unique_ptr<CBannerThread> banners_;
+  // The progress on the dock or task manager.
+  std::unique_ptr<LauncherEntry> launcher_;
   float freeSpaceGB_ = 0;
   LanguageFormats formats_;
   std::int64_t createdAtMs_ = 0;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "Common/CAlientWnd.h"
+#include "Common/LauncherEntry.h"
 #include "Common/MessageBoxWnd.h"
 #include "Common/install_ui_mainwnd.h"
 #include "CdnFailureCounter.h"
@@ -165,6 +166,7 @@ void InstallUIMainWnd::OnInstalled() {
   LeaveRunning();
   ui::SetVisible(startApp_, true);
   ui::SetVisible(startShortcut_, false);
+  SetTaskbarProgress(100);  // the bar may end the animation below 100; the entry shows the end
   SetTaskbarProgress(-1);
 }
 
@@ -237,5 +239,12 @@ void InstallUIMainWnd::ClearAPPData() {
 }
 
 // The desktop's launcher progress is a stand-in: nothing listens yet.
-void InstallUIMainWnd::SetTaskbarProgress(int percent) { (void)percent; }
-void InstallUIMainWnd::SetTaskbarError() {}
+void InstallUIMainWnd::SetTaskbarProgress(int percent) {
+  if (!launcher_) launcher_ = std::make_unique<LauncherEntry>(QStringLiteral("application://qm_downloader.desktop"));
+  launcher_->SetProgress(percent);
+}
+
+void InstallUIMainWnd::SetTaskbarError() {
+  if (!launcher_) launcher_ = std::make_unique<LauncherEntry>(QStringLiteral("application://qm_downloader.desktop"));
+  launcher_->SetError();
+}
