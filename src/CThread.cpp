@@ -16,7 +16,7 @@ CThread::~CThread() {
 
 int CThread::init() {
   try {
-    m_thread = platform::StartThread([this] { ThreadFunc(); });
+    m_thread = platform::StartThread([this] { ThreadFunc(this); });
   } catch (const std::system_error& error) {
     QMLOG("  creat thread error code =  " << error.code().value());
     return 0;
