@@ -86,6 +86,36 @@ TEST_F(MainWindowTest, StartupFactsNameTheSystemsBitsAndThePrimaryScreen) {
   }));
 }
 
+// After a failed download the advice link opens the address the worker
+// used, with the channel and package of this executable's file name.
+TEST_F(MainWindowTest, AdviceLinkOpensTheDownloadAddressWithTheChannel) {
+  server_.ServeBytes(kPackagePath, "", ServeOptions{.errorStatus = 404, .errorBody = "not here"});
+  std::vector<std::string> opened;
+  auto options = Options();
+  options.openUrl = [&](const std::string& url) { opened.push_back(url); };
+  InstallUIMainWnd& w = Open(std::move(options));
+  BoxAnswerer answerer;
+  Click(w, "install_btn");
+  ASSERT_TRUE(WaitFor([&] { return ui::IsVisible(w.FindControl("img_warning")) && w.CloseMsgType() == kMsgPlain; }));
+  TakeActions();
+  ClickLink(w, "text_fail_advice");
+  EXPECT_TRUE(Has(TakeActions(), "8-2.ClickInstallLink:First"));
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].rfind("http", 0), 0u) << opened[0];
+  EXPECT_NE(opened[0].find("?rnclid=tests&package=qm_window_tests"), std::string::npos) << opened[0];
+}
+
+// The machine facts go once per computer: a second start sends none.
+TEST_F(MainWindowTest, FirstRunFactsGoOncePerComputer) {
+  Open();
+  auto actions = TakeActions();
+  EXPECT_TRUE(std::any_of(actions.begin(), actions.end(), [](const std::string& a) { return a.rfind("SysOS:", 0) == 0; }));
+  CloseAndJoin();
+  Open();
+  actions = TakeActions();
+  EXPECT_FALSE(std::any_of(actions.begin(), actions.end(), [](const std::string& a) { return a.rfind("Sys", 0) == 0; }));
+}
+
 TEST_F(MainWindowTest, DecliningTheAgreementStaysInSetting) {
   auto options = Options();
   options.itemOverrides["ChooseLicense"] = "0";
