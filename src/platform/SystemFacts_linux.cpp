@@ -45,7 +45,13 @@ std::string DesktopRegionLocale() {
     if (home.empty()) return {};
     config = home + "/.config";
   }
-  return ParseKdeFormatsLocale(ReadFile(config + "/plasma-localerc"));
+  // A settings file of a few lines: the first 64 KiB are enough, and a huge
+  // or endless file costs no more.
+  std::ifstream in(config + "/plasma-localerc", std::ios::binary);
+  std::string text(64 << 10, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  return ParseKdeFormatsLocale(text);
 }
 
 std::string Resolve(const std::string& path) {
