@@ -39,7 +39,7 @@ else
   echo "== qm_downloader debug, offscreen with AutoRun=1: installs and starts the product by itself"
   export QT_QPA_PLATFORM=offscreen
   printf '[Settings]\nAutoRun=1\n' >"$DEMO/bin/qm_downloader.cfg"
-  "$DEMO/bin/qm_downloader" debug | grep -E "Click install|UrlUsed|round (begin|end)|PackageSize|after md5|VerifyEmbeddedSignature|Start Install CmdLine|install Finished|Force Exit 8|Wait exit 3" || true
+  "$DEMO/bin/qm_downloader" debug | tee "$DEMO/downloader.out" | grep -E "Click install|UrlUsed|round (begin|end)|PackageSize|after md5|VerifyEmbeddedSignature|Start Install CmdLine|install Finished|Force Exit 8|Wait exit 3" || true
 fi
 
 echo "== the installed product:"
@@ -49,5 +49,11 @@ for dir in "/opt/Vantor/Vantor Mark Eraser" "$HOME/.local/opt/Vantor/Vantor Mark
     cat "$dir/started.txt"
   fi
 done
+echo "== funnel documents the reference collector received with product_version and tools_lang filled:"
+grep -c "funnel document complete" "$DEMO/services.log" || true
+if [ -f "$DEMO/downloader.out" ]; then
+  echo "== \"send funnel fail\" lines in the program's output:"
+  grep -c "send funnel fail" "$DEMO/downloader.out" || true
+fi
 echo "== requests the reference services saw:"
 tail -n +2 "$DEMO/services.log" | sort | uniq -c | sort -rn | head -n 12

@@ -16,6 +16,7 @@ PACKAGES=(
   ca-certificates curl openssl
   nginx-light aria2 bc
   lldb llvm
+  dbus-daemon dbus-bin
   clang libclang-rt-14-dev
 )
 

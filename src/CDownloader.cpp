@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Logger.h"
+#include "platform/ThreadStart.h"
 
 CDownloader::CDownloader(const std::string& url, const std::string& localPath, const std::string& taskInfoPath,
                          int workerCount, const DownloadTimings& timings)
@@ -22,7 +23,7 @@ CDownloader::CDownloader(const std::string& url, const std::string& localPath, c
       }) {
   m_info.tick = TickCountMs();
   m_threadManager.setStepDoneEvent(&m_wake);
-  m_dispatcher = std::thread(&CDownloader::downloaderThread, this);
+  m_dispatcher = platform::StartThread([this] { downloaderThread(); });
 }
 
 CDownloader::~CDownloader() {

@@ -5,6 +5,7 @@
 
 #include "CTask.h"
 #include "Logger.h"
+#include "platform/ThreadStart.h"
 
 CThread::CThread(std::timed_mutex* mutex) : m_mutex(mutex) {}
 
@@ -15,7 +16,7 @@ CThread::~CThread() {
 
 int CThread::init() {
   try {
-    m_thread = std::thread(&CThread::ThreadFunc, this);
+    m_thread = platform::StartThread([this] { ThreadFunc(this); });
   } catch (const std::system_error& error) {
     QMLOG("  creat thread error code =  " << error.code().value());
     return 0;

@@ -123,6 +123,8 @@ bool IsWow64() {
 
 bool IsSystem32Bit() { return IsSystem32BitMachine(platform::SystemFacts().Machine()); }
 
+bool IsSystem64Bit() { return IsWow64() || !IsSystem32Bit(); }
+
 void SetScreenInfoProvider(ScreenInfoProvider provider) {
   std::lock_guard<std::mutex> lock(g_screenMutex);
   g_screenProvider = std::move(provider);

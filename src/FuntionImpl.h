@@ -43,6 +43,7 @@ bool IsSystem32BitMachine(const std::string& machine);
 bool IsWow64For(int processPointerBits, const std::string& machine);
 bool IsWow64();        // a 32-bit process on a 64-bit system
 bool IsSystem32Bit();  // the system itself is 32-bit: the only case the start-up refuses
+bool IsSystem64Bit();  // the system is 64-bit, whatever this process is
 
 // ---- Language and region ------------------------------------------------
 
@@ -56,7 +57,9 @@ std::uint16_t LangIdFromLocale(const std::string& locale);
 std::string EffectiveLocale(const platform::LocaleEnv& env);
 std::uint16_t GetUserDefaultUILanguage();
 std::string RegionFromLocale(const std::string& locale);  // "JP", or empty
-std::string GetSystemRegion();                            // logs its result
+// The region of the effective locale, else of the desktop's region setting;
+// logs its result.
+std::string GetSystemRegion();
 
 // ---- Screen ----------------------------------------------------------------
 

@@ -256,7 +256,9 @@ std::string RegionFromLocale(const std::string& locale) {
 }
 
 std::string GetSystemRegion() {
-  const std::string region = RegionFromLocale(EffectiveLocale(platform::SystemFacts().Locale()));
+  const platform::LocaleEnv env = platform::SystemFacts().Locale();
+  std::string region = RegionFromLocale(EffectiveLocale(env));
+  if (region.empty()) region = RegionFromLocale(env.desktopRegion);
   QMLOG(" System Region info is : " << region);
   return region;
 }

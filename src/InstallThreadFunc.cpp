@@ -89,7 +89,13 @@ int InstallRun::Run() {
     QMLOG("APP DownloaderSucceed");
     return 1;
   }
-  if (!Verify() || !RunSetup()) return -1;
+  if (!Verify()) return -1;
+  // A close means stop: nothing new starts once the window has gone.
+  if (w_.WindowClosed()) {
+    QMLOG(" Window closed after verification, setup not started");
+    return -1;
+  }
+  if (!RunSetup()) return -1;
   Finish();
   return 0;
 }
@@ -282,6 +288,14 @@ bool InstallRun::RunSetup() {
 }
 
 void InstallRun::Finish() {
+  // A setup program already running when the window closed is left to
+  // finish (stopping it halfway could break the product), but nothing is
+  // opened or started for a user who has gone.
+  if (w_.WindowClosed()) {
+    QMLOG(" Window closed during setup, product not started");
+    ClearAPPData(packagePath_);
+    return;
+  }
   std::string productUrl;
   if (w_.ConfigItems().GetItemText(w_.ProductUrlLabel(), productUrl) && !productUrl.empty()) {
     QMLOG(" Open Url: " << productUrl);
@@ -295,8 +309,10 @@ void InstallRun::Finish() {
   std::snprintf(text, sizeof text, "%.1f", minutes);
   QMLOG(" Install Totally Take " << text << " minutes And Send To Server");
   ClearAPPData(packagePath_);
+  // The window starts the product (behind its waiting window); only an
+  // unattended run starts it directly, before its window closes.
+  if (w_.NeedStartFlag() == 1 && !w_.WindowClosed()) w_.ClickStartApp();
   if (IsAutoRun()) ForceExitForAutoRun();
-  if (w_.NeedStartFlag() == 1) w_.ClickStartApp();
 }
 
 // Unattended runs leave nothing behind and close the window. They do not start

@@ -60,7 +60,9 @@ class IInstallWindow {
   virtual std::int64_t RecordedPackageSize() const = 0;
 
   virtual void OpenUrl(const std::string& url) = 0;
-  // The window's click on "start_app": starts the product.
+  // The worker's click on "start_app" after a finished installation: the
+  // window's thread starts the product (behind the waiting window when it
+  // has one); an unattended run starts it directly on the caller's thread.
   virtual void ClickStartApp() = 0;
   virtual void CloseWindow() = 0;
   // Lets a new instance start (unattended runs, before the window closes).

@@ -10,6 +10,7 @@
 #include "ReportHost.h"
 #include "TestSettings.h"
 #include "platform/Paths.h"
+#include "platform/ThreadStart.h"
 
 UserLogSettings& CSingleUserLog::PendingSettings() {
   static UserLogSettings settings;
@@ -47,7 +48,7 @@ CSingleUserLog::CSingleUserLog(const UserLogSettings& settings)
     report::SetHost(ProgramReportHost());
     webLog_ = CreateExportObj();
   }
-  if (!disabled_) thread_ = std::thread(&CSingleUserLog::UserLogManagerThread, this);
+  if (!disabled_) thread_ = platform::StartThread([this] { UserLogManagerThread(); });
 }
 
 CSingleUserLog::~CSingleUserLog() {

@@ -37,7 +37,7 @@ TelemetryContext MachineTelemetryContext(const std::string& executablePath) {
   c.crossEndId = CrossEndIdFromPath(executablePath);
   float version = 0;
   // A native 64-bit build is never WOW64; what matters is the system's width.
-  c.osText = OsText(GetOSName(version), IsWow64() || !IsSystem32Bit());
+  c.osText = OsText(GetOSName(version), IsSystem64Bit());
   SplitUiLanguage(GetUILanguageName(), c.uiLanguage, c.uiCountry);
   return c;
 }

@@ -9,6 +9,7 @@
 #include "SingleUserLog.h"
 #include "TestSettings.h"
 #include "ui/ControlOps.h"
+#include "platform/ThreadStart.h"
 
 namespace {
 constexpr int kAutoConfirmMs = 1000;  // unattended runs confirm the box themselves
@@ -38,7 +39,7 @@ void CAlientWnd::InitWindow() {
   ShowNextFrame();
   const std::string path = quotedPath_;
   const int flag = adminFlag_;
-  startThread_ = std::thread([this, path, flag] {
+  startThread_ = platform::StartThread([this, path, flag] {
     const int result = FuntionImpl::StartTargetMainExe(path, flag);
     startResult_ = result == 0 ? 0 : -1;
     ui::WindowImplBase::PostMessage(this, kMsgProductStarted, result, 0);
@@ -75,8 +76,12 @@ long CAlientWnd::HandleCustomMessage(int msg, std::intptr_t wParam, std::intptr_
 void CAlientWnd::ReportStartFailure() {
   QMLOG(" Start product failed: " << quotedPath_);
   CSingleUserLog::GetInstance()->AddUserLog("Other", "FlowError", "DL019", false);
-  const QString text = QString::fromStdString(GetLanguageText("message_page", "ClickShortcutToLaunchText", language_));
-  QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, this);
+  ShowStartFailureBox(this, language_);
+}
+
+void ShowStartFailureBox(QWidget* owner, int language) {
+  const QString text = QString::fromStdString(GetLanguageText("message_page", "ClickShortcutToLaunchText", language));
+  QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, owner);
   box.setObjectName("ClickShortcutToLaunchBox");
   if (IsAutoRun()) QTimer::singleShot(kAutoConfirmMs, &box, &QMessageBox::accept);
   box.exec();

@@ -59,3 +59,7 @@ class CAlientWnd : public ui::WindowImplBase {
   std::atomic<int> startResult_{1};
   static std::atomic<int> frameCounter_;
 };
+
+// The plain system box of a failed product start ("ClickShortcutToLaunchText",
+// empty caption, OK), the same whether or not the waiting window showed.
+void ShowStartFailureBox(QWidget* owner, int language);

@@ -82,10 +82,12 @@ QImage CAnima::Picture(const QString& pattern, int number, bool downloaded) {
     picture = ui::ImageCache::Instance().Get(QString(kBuiltInPattern).arg(number));
   }
   if (picture.isNull()) return picture;
-  // Drawn on a copy at the carousel's size: the cached picture stays as loaded.
+  // Drawn at its own size, from the top left, on a white copy of the
+  // carousel's size (the cached picture stays as loaded): a picture of
+  // another size is cropped or framed, never stretched.
   QImage sized(kPictureWidth, kPictureHeight, QImage::Format_ARGB32_Premultiplied);
   sized.fill(Qt::white);
-  QPainter(&sized).drawImage(sized.rect(), picture);
+  QPainter(&sized).drawImage(QPoint(0, 0), picture);
   DrawCaptions(sized, number);
   return sized;
 }

@@ -2,7 +2,10 @@
 // The crash handler: the program's counterpart of an unhandled-exception
 // filter. Installed first thing by the entry point, it catches SIGSEGV,
 // SIGBUS, SIGILL, SIGFPE and SIGABRT (std::terminate ends in SIGABRT) on an
-// alternate signal stack, so a stack overflow is caught too. On a crash it
+// alternate signal stack, so a stack overflow is caught too: the main thread
+// gets its stack here, every thread started through platform::StartThread
+// its own (platform/ThreadStart.h); a thread started any other way has none
+// and an overflow there dies without a dump. On a crash it
 // logs, releases the single-instance lock, writes a minidump beside the log
 // (or into the temporary folder before logging exists), starts the program
 // again with " -dmp <log name>" when the relaunch policy is 1 or 2, and lets

@@ -39,6 +39,8 @@ struct MainWindowOptions {
   std::map<std::string, std::string> itemOverrides;
   // Telemetry queue. Null: the process's queue.
   CSingleUserLog* userLog = nullptr;
+  // How long the exit waits for each thread the window started.
+  int threadExitLimitMs = 600000;
   // Ends the message loop after the close. Unset: the application's quit.
   std::function<void()> quit;
 };

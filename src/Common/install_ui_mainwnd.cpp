@@ -5,8 +5,10 @@
 #include <QApplication>
 #include <QIcon>
 #include <QPixmap>
+#include <QScreen>
 #include <QLocalSocket>
 
+#include "Common/LauncherEntry.h"
 #include "Common/MessageBoxWnd.h"
 #include "Common/wWndMain.h"
 #include "ConfigurationService.h"
@@ -95,7 +97,7 @@ void InstallUIMainWnd::InitWindow() {
   const std::string programFiles = options_.programFilesFolder.empty() ? ProgramFilesFolder() : options_.programFilesFolder;
   defaultInstallPath_ = programFiles + "/" + kBrandFolder;
   ui::SetText(pathEdit_, QString::fromStdString(defaultInstallPath_));
-  configThread_ = std::thread([this] { AsyncGetCbsInfo(config_, asyncQueryAbandoned_); });
+  configThread_ = platform::BoundedThread([this] { AsyncGetCbsInfo(config_, asyncQueryAbandoned_); });
   progressFinishEvent_.Reset();
   QMLOG(" CreateEvent successfully ");
   carouselInterval_ = CCarousel::kDefaultIntervalMs;
@@ -166,10 +168,30 @@ void InstallUIMainWnd::ReadEmbeddedItems() {
   if (items_.items.count("MainPid") != 0) mainPid_ = ItemInt(items_.items, "MainPid");
 }
 
+namespace {
+
+// The primary screen as the window found it at start-up: its size in device
+// pixels and its scale. Read here on the window's thread; the telemetry
+// threads only read the copy.
+void RememberPrimaryScreen() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const double scale = screen->devicePixelRatio();
+  const int width = static_cast<int>(screen->geometry().width() * scale + 0.5);
+  const int height = static_cast<int>(screen->geometry().height() * scale + 0.5);
+  SetScreenInfoProvider([width, height, scale](int& w, int& h, double& s) {
+    w = width, h = height, s = scale;
+    return true;
+  });
+}
+
+}  // namespace
+
 void InstallUIMainWnd::LogStartupFacts() {
+  RememberPrimaryScreen();
   const VersionStrings version = GetVersionStrings(platform::ExecutablePath());
   QMLOG(" Downloader info: " << version.productVersion << "(" << version.productName
-        << "), 64Bit: " << (IsWow64() ? "True" : "False") << ", proc_id=" << getpid());
+        << "), 64Bit: " << (IsSystem64Bit() ? "True" : "False") << ", proc_id=" << getpid());
   int width = 0, height = 0;
   const double scale = GetScreenResolution(width, height);
   QMLOG(" Screen: " << width << "*" << height << ", " << scale);
@@ -193,7 +215,7 @@ void InstallUIMainWnd::SendLaunchEvents() {
 void InstallUIMainWnd::ReportFirstRunOnThisComputer() {
   if (!RegGetString(kFirstRunKey, "GA_PC").empty()) return;
   float version = 0;
-  UserLog().AddUserLog("PC", "SysOS", GetOSName(version) + (IsWow64() ? " 64bit" : " 32bit"), false);
+  UserLog().AddUserLog("PC", "SysOS", GetOSName(version) + (IsSystem64Bit() ? " 64bit" : " 32bit"), false);
   UserLog().AddUserLog("PC", "SysLanguage", GetUILanguageName(), false);
   int width = 0, height = 0;
   GetScreenResolution(width, height);
@@ -338,13 +360,14 @@ void InstallUIMainWnd::WaitForAllThreadExit() {
   QMLOG("InstallUIMainWnd WaitForAllThreadExit");
   asyncQueryAbandoned_ = true;
   progressFinishEvent_.Set();
-  if (configThread_.joinable()) configThread_.join();
+  const std::chrono::milliseconds limit(options_.threadExitLimitMs);
+  if (!configThread_.JoinWithin(limit)) QMLOG(" Configuration query did not end in time, left behind");
   if (banners_) {
     banners_->Cancel();
     banners_->Join();
   }
-  for (std::thread& worker : workers_) {
-    if (worker.joinable()) worker.join();
+  for (platform::BoundedThread& worker : workers_) {
+    if (!worker.JoinWithin(limit)) QMLOG(" Install worker did not end in time, left behind");
   }
 }
 

@@ -4,8 +4,8 @@
 // and folder, accepts the licence and clicks install; the window then runs
 // the pre-install checks, starts the install worker on its own thread, shows
 // its progress from the worker's messages and its own timers, and offers
-// start, retry or close. It joins every thread it started in
-// WaitForAllThreadExit.
+// start, retry or close. WaitForAllThreadExit waits for the threads it
+// started, each for a bounded time.
 //
 // Threads: everything runs on the window's thread except the IInstallWindow
 // calls of the worker, which only touch atomics, locked values or post
@@ -26,10 +26,12 @@
 #include "Common/MainWindowOptions.h"
 #include "InstallWindow.h"
 #include "TelemetryContext.h"
+#include "platform/BoundedThread.h"
 #include "platform/Event.h"
 #include "ui/WindowImplBase.h"
 
 class CSingleUserLog;
+class LauncherEntry;
 
 // Timer ids of the main window.
 enum MainWindowTimer : int {
@@ -60,7 +62,9 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   // Creates the window (class name, or "QM_UI_Frame" while it is empty);
   // the skin then sets its size and InitWindow closes the panel.
   bool Create(const std::string& className, const std::string& title, int width, int height);
-  // Joins every thread the window started.
+  // Waits for every thread the window started, the configuration query and
+  // the workers at most options.threadExitLimitMs each (then logs and goes
+  // on); the banner thread until it ends.
   void WaitForAllThreadExit();
 
   QString GetWindowClassName() const override;
@@ -226,6 +230,8 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   // The running page's carousel and the thread that fetches its banners.
   std::unique_ptr<CCarousel> carousel_;
   std::unique_ptr<CBannerThread> banners_;
+  // The progress on the dock or task manager.
+  std::unique_ptr<LauncherEntry> launcher_;
   float freeSpaceGB_ = 0;
   LanguageFormats formats_;
   std::int64_t createdAtMs_ = 0;
@@ -243,6 +249,6 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   std::vector<std::string> queuedUrls_;
 
   // Threads: the background configuration query and one worker per attempt.
-  std::thread configThread_;
-  std::vector<std::thread> workers_;
+  platform::BoundedThread configThread_;
+  std::vector<platform::BoundedThread> workers_;
 };

@@ -120,17 +120,18 @@ void InstallUIMainWnd::OnStartAppClick() {
     hide();  // the waiting window takes its place
     StartBehindWaitingWindow();
   } else if (LaunchProduct() == -1) {
-    ShowMessageBox(kMsgClickShortcut);
+    ShowStartFailureBox(this, currentLanguage_);
   }
   hide();
   Close();
 }
 
-// The worker's click after a finished installation. It starts the product
-// on the worker's thread, so the start does not depend on a message loop
-// that an unattended run may already have ended.
+// The worker's click after a finished installation. The window's thread
+// starts the product, so the waiting window shows as it does for the user's
+// click; an unattended run, whose message loop may already be ending, starts
+// it on the worker's thread.
 void InstallUIMainWnd::ClickStartApp() {
-  if (!IsExeUrl(config_.Extra_download_url)) {
+  if (!IsAutoRun() || !IsExeUrl(config_.Extra_download_url)) {
     PostMessage(this, kMsgWorkerStartApp);
     return;
   }

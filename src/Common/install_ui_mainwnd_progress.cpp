@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "Common/CAlientWnd.h"
+#include "Common/LauncherEntry.h"
 #include "Common/MessageBoxWnd.h"
 #include "Common/install_ui_mainwnd.h"
 #include "CdnFailureCounter.h"
@@ -77,7 +79,7 @@ long InstallUIMainWnd::HandleCustomMessage(int msg, std::intptr_t wParam, std::i
     case kMsgWorkerOpenUrl: RunQueuedUrls(); break;
     case kMsgWorkerStartApp: OnStartAppClick(); break;
     case kMsgWorkerStartFailed:
-      ShowMessageBox(kMsgClickShortcut);
+      ShowStartFailureBox(this, currentLanguage_);
       hide();
       Close();
       break;
@@ -164,6 +166,7 @@ void InstallUIMainWnd::OnInstalled() {
   LeaveRunning();
   ui::SetVisible(startApp_, true);
   ui::SetVisible(startShortcut_, false);
+  SetTaskbarProgress(100);  // the bar may end the animation below 100; the entry shows the end
   SetTaskbarProgress(-1);
 }
 
@@ -236,5 +239,12 @@ void InstallUIMainWnd::ClearAPPData() {
 }
 
 // The desktop's launcher progress is a stand-in: nothing listens yet.
-void InstallUIMainWnd::SetTaskbarProgress(int percent) { (void)percent; }
-void InstallUIMainWnd::SetTaskbarError() {}
+void InstallUIMainWnd::SetTaskbarProgress(int percent) {
+  if (!launcher_) launcher_ = std::make_unique<LauncherEntry>(QStringLiteral("application://qm_downloader.desktop"));
+  launcher_->SetProgress(percent);
+}
+
+void InstallUIMainWnd::SetTaskbarError() {
+  if (!launcher_) launcher_ = std::make_unique<LauncherEntry>(QStringLiteral("application://qm_downloader.desktop"));
+  launcher_->SetError();
+}

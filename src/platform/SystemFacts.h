@@ -31,7 +31,14 @@ struct LocaleEnv {
   std::string lcAll;
   std::string lcMessages;
   std::string lang;
+  // The desktop's own region setting as a locale ("de_DE.UTF-8"); empty
+  // where the desktop has none.
+  std::string desktopRegion;
 };
+
+// The "LANG" of the [Formats] group of a KDE plasma-localerc text; empty
+// when absent.
+std::string ParseKdeFormatsLocale(const std::string& text);
 
 class ISystemFacts {
  public:

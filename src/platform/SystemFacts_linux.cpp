@@ -37,6 +37,23 @@ std::string EnvOrEmpty(const char* name) {
   return value != nullptr ? value : "";
 }
 
+// KDE keeps the region of its formats in plasma-localerc.
+std::string DesktopRegionLocale() {
+  std::string config = EnvOrEmpty("XDG_CONFIG_HOME");
+  if (config.empty()) {
+    const std::string home = EnvOrEmpty("HOME");
+    if (home.empty()) return {};
+    config = home + "/.config";
+  }
+  // A settings file of a few lines: the first 64 KiB are enough, and a huge
+  // or endless file costs no more.
+  std::ifstream in(config + "/plasma-localerc", std::ios::binary);
+  std::string text(64 << 10, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  return ParseKdeFormatsLocale(text);
+}
+
 std::string Resolve(const std::string& path) {
   std::error_code ec;
   const fs::path resolved = fs::canonical(path, ec);
@@ -160,7 +177,7 @@ class LinuxFacts final : public ISystemFacts {
   int PointerBits() const override { return static_cast<int>(sizeof(void*) * 8); }
 
   LocaleEnv Locale() const override {
-    return {EnvOrEmpty("LC_ALL"), EnvOrEmpty("LC_MESSAGES"), EnvOrEmpty("LANG")};
+    return {EnvOrEmpty("LC_ALL"), EnvOrEmpty("LC_MESSAGES"), EnvOrEmpty("LANG"), DesktopRegionLocale()};
   }
 
   std::vector<DriveInfo> Drives() const override;
@@ -202,6 +219,18 @@ std::vector<DriveInfo> LinuxFacts::Drives() const {
 std::atomic<ISystemFacts*> g_injected{nullptr};
 
 }  // namespace
+
+std::string ParseKdeFormatsLocale(const std::string& text) {
+  std::istringstream lines(text);
+  std::string line;
+  bool formats = false;
+  while (std::getline(lines, line)) {
+    line = Trim(line);
+    if (!line.empty() && line.front() == '[') formats = line == "[Formats]";
+    else if (formats && line.rfind("LANG=", 0) == 0) return Trim(line.substr(5));
+  }
+  return {};
+}
 
 std::string ParseOsReleasePrettyName(const std::string& text) {
   std::istringstream in(text);

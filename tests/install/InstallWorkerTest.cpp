@@ -120,6 +120,35 @@ TEST_F(InstallWorker, HappyPathInstallsAndCleansUp) {
   EXPECT_FALSE(Has(actions, "FlowError:DL013"));
 }
 
+// A close means stop. Closed as verification starts: no setup program and no
+// start. Closed as the setup program starts: it runs to its end, once, and
+// nothing is started or opened after it.
+TEST_F(InstallWorker, AWindowClosedDuringVerificationOrSetupStartsNothingNew) {
+  const std::string package = DemoPackage("markeraser_setup.exe");
+  server_.ServeBytes(kPackagePath, package);
+  for (const int closeAt : {kMsgVerifyStart, kMsgInstallStarted}) {
+    SCOPED_TRACE(closeAt);
+    fs::remove_all(dir_ / "install");
+    auto window = Window(server_.Url(kPackagePath), GetMd5Hex(package));
+    window->needStart = 1;
+    window->closeAtMessage = closeAt;
+    Actions();
+    InstallThreadFunc(*window, options_);
+    const auto actions = Actions();
+    EXPECT_EQ(window->startClicks, 0);
+    EXPECT_TRUE(window->openedUrls.empty());
+    const std::vector<int> ids = window->MessageIds();
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), kMsgInstalled), 0);
+    if (closeAt == kMsgVerifyStart) {
+      EXPECT_FALSE(Has(actions, "5.ProgramInstall:First"));
+      EXPECT_FALSE(fs::exists(dir_ / "install/MarkEraser.exe"));
+    } else {
+      EXPECT_EQ(std::count(actions.begin(), actions.end(), "5.ProgramInstall:First"), 1);
+      EXPECT_TRUE(fs::exists(dir_ / "install/MarkEraser.exe")) << "the running setup program was left to finish";
+    }
+  }
+}
+
 TEST_F(InstallWorker, NoServiceUrlEndsWithUrlEmpty) {
   auto window = Window("http://dl.example.com/markeraser_setup.exe", "");
   window->config.candidateUrls.clear();

@@ -92,4 +92,30 @@ TEST(GetSystemRegion, LogsWhatItReturns) {
   EXPECT_NE(log.Text().find(" System Region info is : BR"), std::string::npos) << log.Text();
 }
 
+// A locale without a country (C.UTF-8, "en") leaves the region to the
+// desktop's own setting.
+TEST(GetSystemRegion, FallsBackToTheDesktopsRegionSetting) {
+  FakeSystemFacts facts;
+  const struct {
+    platform::LocaleEnv env;
+    const char* region;
+  } cases[] = {
+      {{"", "", "C.UTF-8", "de_DE.UTF-8"}, "DE"},
+      {{"", "", "en_GB.UTF-8", "de_DE.UTF-8"}, "GB"},
+      {{"fr", "", "en_GB.UTF-8", ""}, ""},
+      {{"", "", "", ""}, ""},
+  };
+  for (const auto& c : cases) {
+    facts.locale = c.env;
+    EXPECT_EQ(GetSystemRegion(), c.region) << c.env.lang << " / " << c.env.desktopRegion;
+  }
+}
+
+TEST(ParseKdeFormatsLocale, ReadsTheFormatsGroupOnly) {
+  EXPECT_EQ(platform::ParseKdeFormatsLocale("[Translations]\nLANG=fr_FR\n[Formats]\nLANG=de_AT.UTF-8\n"),
+            "de_AT.UTF-8");
+  EXPECT_EQ(platform::ParseKdeFormatsLocale("[Translations]\nLANG=fr_FR\n"), "");
+  EXPECT_EQ(platform::ParseKdeFormatsLocale(""), "");
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 RecordingInstallWindow::RecordingInstallWindow(const std::string& embeddedXml) : items_(embeddedXml) {}
 
 void RecordingInstallWindow::PostWorkerMessage(int message, std::intptr_t wParam) {
+  if (closeAtMessage != 0 && message == closeAtMessage) closed = true;
   std::lock_guard<std::mutex> lock(mutex_);
   messages_.emplace_back(message, wParam);
 }

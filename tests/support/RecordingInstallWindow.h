@@ -38,6 +38,7 @@ class RecordingInstallWindow : public IInstallWindow {
   void ClickStartApp() override { ++startClicks; }
   void CloseWindow() override { ++closes; }
   void ReleaseInstanceLock() override {}
+  bool WindowClosed() const override { return closed; }
 
   std::vector<std::pair<int, std::intptr_t>> Messages() const;
   std::vector<int> MessageIds() const;
@@ -50,6 +51,9 @@ class RecordingInstallWindow : public IInstallWindow {
   std::string installPath;
   int needStart = 0;
   std::atomic<int> languageWrites{0}, startClicks{0}, closes{0};
+  // The window closes as the worker posts this message (0: never).
+  int closeAtMessage = 0;
+  std::atomic<bool> closed{false};
   std::atomic<std::int64_t> packageSize{0};
   std::vector<std::string> openedUrls;
 

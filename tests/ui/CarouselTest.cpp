@@ -273,6 +273,23 @@ TEST_F(Carousel, DownloadedPicturesFallBackPerPositionAndSortFourIsNotShown) {
   EXPECT_EQ(Middle(Cached(Shown())), QColor(Qt::red).rgb());
 }
 
+// A downloaded picture smaller than the carousel is drawn at its own size,
+// not stretched over the whole picture.
+TEST_F(Carousel, DownloadedPicturesAreDrawnAtTheirOwnSize) {
+  TempDir work;
+  QImage small(200, 100, QImage::Format_ARGB32);
+  small.fill(Qt::red);
+  for (int k = 1; k <= 3; ++k) ASSERT_TRUE(small.save(QString::fromStdString(work / (std::to_string(k) + ".png"))));
+  wnd_.carousel.Start(3, kLangEnglish, 0, 600000);
+  wnd_.carousel.UseDownloadedPictures(QString::fromStdString(work.path() + "/"), ".png");
+  const QImage first = Cached("FirstFrame");
+  ASSERT_EQ(first.size(), QSize(CAnima::kPictureWidth, CAnima::kPictureHeight));
+  EXPECT_EQ(first.pixel(100, 50), QColor(Qt::red).rgb());
+  EXPECT_EQ(first.pixel(199, 99), QColor(Qt::red).rgb());
+  EXPECT_EQ(first.pixel(400, 250), QColor(Qt::white).rgb()) << "the picture was stretched";
+  EXPECT_EQ(first.pixel(100, 150), QColor(Qt::white).rgb()) << "the picture was stretched";
+}
+
 TEST_F(Carousel, BannerThreadHandsDownloadedPicturesToTheWindow) {
   TestHttpServer server;
   TempDir work;

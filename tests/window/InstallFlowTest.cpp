@@ -1,5 +1,6 @@
 // The main window driven as a person uses it: clicks on its named controls,
 // a loopback package host, the real signed setup program and product.
+#include <QScreen>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +8,7 @@
 #include "Common/MessageBoxWnd.h"
 #include "Language.h"
 #include "WindowTestSupport.h"
+#include "support/LogCapture.h"
 #include "ui/ComboBox.h"
 #include "ui/ControlOps.h"
 
@@ -29,7 +31,9 @@ bool FunnelHas(const std::vector<UserLogItem>& events, const std::string& needle
 
 TEST_F(MainWindowTest, InstallsToFinishedAndStartsTheProductFromTheFinishedPage) {
   ServeSetup();
-  InstallUIMainWnd& w = Open();
+  auto options = StayOnFinishedPage();
+  options.itemOverrides["Gif_duration"] = "0";
+  InstallUIMainWnd& w = Open(std::move(options));
   std::vector<std::string> pages;
   const auto notePage = [&] {
     const std::string page = MainPage() == 1 ? "Running" : SubPage() == 1 ? "Finished" : "Setting";
@@ -60,6 +64,56 @@ TEST_F(MainWindowTest, InstallsToFinishedAndStartsTheProductFromTheFinishedPage)
                            "7.ProgramLaunch", "9.StartWindow:0", "Close:close07"}) {
     EXPECT_TRUE(Has(actions, step)) << step;
   }
+}
+
+// The start-up log states a 64-bit system as such and the primary screen's
+// real size, and the first-run event carries the same screen.
+TEST_F(MainWindowTest, StartupFactsNameTheSystemsBitsAndThePrimaryScreen) {
+  LogCapture log;
+  Open();
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  ASSERT_NE(screen, nullptr);
+  const double scale = screen->devicePixelRatio();
+  const std::string size = std::to_string(static_cast<int>(screen->geometry().width() * scale + 0.5)) + "*" +
+                           std::to_string(static_cast<int>(screen->geometry().height() * scale + 0.5));
+  EXPECT_NE(log.Text().find(" Screen: " + size + ", "), std::string::npos) << log.Text();
+  // This 64-bit build runs on a 64-bit system.
+  EXPECT_NE(log.Text().find("64Bit: True"), std::string::npos) << log.Text();
+  const auto actions = TakeActions();
+  EXPECT_TRUE(Has(actions, "SysScreenResolution:" + size));
+  EXPECT_TRUE(std::any_of(actions.begin(), actions.end(), [](const std::string& a) {
+    return a.rfind("SysOS:", 0) == 0 && a.find(" 64bit") != std::string::npos;
+  }));
+}
+
+// After a failed download the advice link opens the address the worker
+// used, with the channel and package of this executable's file name.
+TEST_F(MainWindowTest, AdviceLinkOpensTheDownloadAddressWithTheChannel) {
+  server_.ServeBytes(kPackagePath, "", ServeOptions{.errorStatus = 404, .errorBody = "not here"});
+  std::vector<std::string> opened;
+  auto options = Options();
+  options.openUrl = [&](const std::string& url) { opened.push_back(url); };
+  InstallUIMainWnd& w = Open(std::move(options));
+  BoxAnswerer answerer;
+  Click(w, "install_btn");
+  ASSERT_TRUE(WaitFor([&] { return ui::IsVisible(w.FindControl("img_warning")) && w.CloseMsgType() == kMsgPlain; }));
+  TakeActions();
+  ClickLink(w, "text_fail_advice");
+  EXPECT_TRUE(Has(TakeActions(), "8-2.ClickInstallLink:First"));
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].rfind("http", 0), 0u) << opened[0];
+  EXPECT_NE(opened[0].find("?rnclid=tests&package=qm_window_tests"), std::string::npos) << opened[0];
+}
+
+// The machine facts go once per computer: a second start sends none.
+TEST_F(MainWindowTest, FirstRunFactsGoOncePerComputer) {
+  Open();
+  auto actions = TakeActions();
+  EXPECT_TRUE(std::any_of(actions.begin(), actions.end(), [](const std::string& a) { return a.rfind("SysOS:", 0) == 0; }));
+  CloseAndJoin();
+  Open();
+  actions = TakeActions();
+  EXPECT_FALSE(std::any_of(actions.begin(), actions.end(), [](const std::string& a) { return a.rfind("Sys", 0) == 0; }));
 }
 
 TEST_F(MainWindowTest, DecliningTheAgreementStaysInSetting) {
@@ -110,24 +164,84 @@ TEST_F(MainWindowTest, FailedDownloadShowsTheNoticeAndRetriesFromStartApp) {
   }
 }
 
-TEST_F(MainWindowTest, CloseAt87PercentReportsTheVerificationStageAndInstallsNothing) {
-  server_.ServeBytes(kPackagePath, TempDir::ReadAbsolute(std::string(QM_DEMO_PACKAGES_DIR) + "/markeraser_setup.exe"),
-                     ServeOptions{.bytesPerSecond = 256 << 10});
+// The shipped start settings: the window's thread starts the product behind
+// the waiting window, which stays its configured seconds.
+TEST_F(MainWindowTest, TheDefaultConfigurationStartsTheProductBehindTheWaitingWindow) {
+  ServeSetup();
   InstallUIMainWnd& w = Open();
   Click(w, "install_btn");
-  ASSERT_EQ(MainPage(), 1);
-  w.SetProgress(87);
+  bool waitingShown = false;
+  QTimer watch;  // fires inside the waiting window's own modal loop too
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      waitingShown |= top->isVisible() && top->metaObject()->className() == QByteArray("CAlientWnd");
+    }
+  });
+  watch.start(1);
+  ASSERT_TRUE(WaitFor([&] { return waitingShown && fs::exists(InstallDir() + "/started.txt"); }))
+      << "the waiting window or the product did not appear";
+  EXPECT_FALSE(w.isVisible());
+  std::vector<std::string> actions;
+  ASSERT_TRUE(WaitFor([&] {
+    for (auto& a : TakeActions()) actions.push_back(a);
+    return Has(actions, "9.StartWindow:3");
+  }));
+  EXPECT_EQ(Count(actions, "7.ProgramLaunch"), 1);
+}
+
+// A close means stop. Closed while the setup program runs: the setup ends
+// (it is not stopped halfway), but the product is not started.
+TEST_F(MainWindowTest, CloseWhileTheSetupProgramRunsLetsItFinishButStartsNothing) {
+  ServeSetup("markeraser_setup_slow");
+  InstallUIMainWnd& w = Open();
+  Click(w, "install_btn");
+  // Past 90 the setup program runs and the bar creeps through its band.
+  ASSERT_TRUE(WaitFor([&] { return w.InstallProgressValue() >= 91; }));
   BoxAnswerer answerer("btn_yes");
   Click(w, "closebtn");
   EXPECT_EQ(answerer.Types(), std::vector<int>{kMsgCancelInstall});
   EXPECT_FALSE(w.isVisible());
   const auto events = TakeEvents();
+  bool close03 = false;
+  for (const auto& e : events) close03 |= e.action == "Close" && e.label == "close03";
+  EXPECT_TRUE(close03);
+  CloseAndJoin();  // returns once the running setup program has ended
+  EXPECT_TRUE(fs::exists(InstallDir() + "/MarkEraser.exe")) << "the setup program was left to finish";
+  EXPECT_FALSE(fs::exists(InstallDir() + "/started.txt")) << "the product started after the close";
+  EXPECT_FALSE(Has(TakeActions(), "7.ProgramLaunch"));
+}
+
+// Closed while the package is verified: no product, and no setup program
+// once the worker sees the close (the check of a small package may end
+// before the close does; then its setup program runs once, to its end).
+TEST_F(MainWindowTest, CloseDuringVerificationStartsNoProduct) {
+  ServeSetup();
+  auto options = Options();
+  options.timings.verifyCreepMs = 600000;   // the bar stays in the verification's band,
+  options.timings.installCreepMs = 600000;  // whichever step the worker is in
+  InstallUIMainWnd& w = Open(std::move(options));
+  BoxAnswerer answerer("btn_yes");
+  bool closed = false;
+  QTimer watch;  // the verification's timer starts with the worker's message 2946
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (!closed && w.HasTimer(kTimerVerifyCreep)) {
+      closed = true;
+      Click(w, "closebtn");
+    }
+  });
+  watch.start(1);
+  Click(w, "install_btn");
+  ASSERT_TRUE(WaitFor([&] { return closed && !w.isVisible(); }));
+  const auto events = TakeEvents();
   bool close04 = false;
   for (const auto& e : events) close04 |= e.action == "Close" && e.label == "close04";
   EXPECT_TRUE(close04);
   EXPECT_TRUE(FunnelHas(events, "\"Md5Check\""));
-  CloseAndJoin();  // the download under way ends; what was cancelled is not installed
-  EXPECT_FALSE(fs::exists(InstallDir() + "/MarkEraser.exe"));
+  CloseAndJoin();
+  EXPECT_FALSE(fs::exists(InstallDir() + "/started.txt")) << "the product started after the close";
+  const auto actions = TakeActions();
+  EXPECT_LE(Count(actions, "5.ProgramInstall:First"), 1);
+  EXPECT_FALSE(Has(actions, "7.ProgramLaunch"));
 }
 
 TEST_F(MainWindowTest, CloseAsksInSettingAndRunningButNotAfterTheEnd) {

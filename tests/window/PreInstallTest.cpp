@@ -154,6 +154,7 @@ TEST_F(PreInstall, InstallDriveShortEvenOnTheBestDriveFails) {
   EXPECT_EQ(answerer.Types(), std::vector<int>{kMsgNoEnoughSpace});
   const auto actions = TakeActions();
   EXPECT_TRUE(Has(actions, "NoEnoughSpace:install_3000"));
+  EXPECT_TRUE(Has(actions, "FlowError:DL008"));
   EXPECT_FALSE(Has(actions, "DownloadEnvReady"));
 }
 

@@ -34,7 +34,7 @@ class Screenshots : public MainWindowTest, public ::testing::WithParamInterface<
 
 TEST_P(Screenshots, EveryStateOfTheRealWindow) {
   {
-    InstallUIMainWnd& w = Open();
+    InstallUIMainWnd& w = Open(StayOnFinishedPage());
     Save(w, "setting");
     ClickLink(w, "license_link");
     Save(w, "license");

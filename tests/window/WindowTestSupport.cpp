@@ -106,9 +106,16 @@ MainWindowOptions MainWindowTest::Options() {
   options.facts.processes = [this] { return processes_; };
   options.programFilesFolder = dir_ / "opt";
   options.openUrl = [](const std::string&) {};
-  options.itemOverrides = {{"Extra_download_url", PackageUrl()}, {"NeedStart_flag", "0"}, {"Gif_duration", "0"},
-                           {"InstallTimeout", "600"}};
+  // The embedded configuration's own start settings (NeedStart_flag 1,
+  // Gif_duration 3) hold unless a test chooses otherwise.
+  options.itemOverrides = {{"Extra_download_url", PackageUrl()}, {"InstallTimeout", "600"}};
   options.quit = [] {};
+  return options;
+}
+
+MainWindowOptions MainWindowTest::StayOnFinishedPage() {
+  MainWindowOptions options = Options();
+  options.itemOverrides["NeedStart_flag"] = "0";
   return options;
 }
 

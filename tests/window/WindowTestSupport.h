@@ -58,6 +58,9 @@ class MainWindowTest : public ::testing::Test {
 
   // Options with short timings and the package URL of this test's server.
   MainWindowOptions Options();
+  // Options under which the product starts only from the user's click on
+  // the finished page (NeedStart_flag 0).
+  MainWindowOptions StayOnFinishedPage();
   // Creates and shows the window.
   InstallUIMainWnd& Open(MainWindowOptions options);
   InstallUIMainWnd& Open() { return Open(Options()); }

@@ -4,6 +4,9 @@
 //   18082 package host (the signed packages of a folder, with byte ranges)
 //   18083 collectors (exception reports, GA4, funnel, user and geolocation
 //         services, log upload): every request is answered and printed;
+//         funnel documents ("/collect", "/collector") get 200 like a working
+//         collector, and each one whose "product_version" and "tools_lang"
+//         are filled is printed as "[collector] funnel document complete";
 //         uploaded diagnostic bundles are stored in the bundle folder; and
 //         the banner service ("/api/v1/banners" and its pictures)
 // Usage: qm-reference-services PACKAGE_DIR [PACKAGE_NAME] [--drop-after BYTES]
@@ -28,6 +31,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <json/reader.h>
+#include <json/value.h>
 
 #include "Banners.h"
 #include "FuntionImpl.h"
@@ -63,6 +69,18 @@ void Log(const char* service, const httplib::Request& req) {
               req.params.empty() ? "" : "?", req.params.empty() ? "" : "...",
               req.get_header_value("Range").c_str());
   std::fflush(stdout);
+}
+
+// A funnel document that names the product version and the window language.
+bool FunnelDocumentComplete(const std::string& body) {
+  Json::Value doc;
+  Json::CharReaderBuilder builder;
+  std::string errors;
+  std::istringstream in(body);
+  if (!Json::parseFromStream(builder, in, &doc, &errors) || !doc.isObject()) return false;
+  const Json::Value& common = doc["common"].isObject() ? doc["common"] : doc;
+  return common.isObject() && common["product_version"].isString() && !common["product_version"].asString().empty() &&
+         common["tools_lang"].isString() && !common["tools_lang"].asString().empty();
 }
 
 struct Faults {
@@ -181,6 +199,15 @@ int main(int argc, char** argv) {
   collectors.Post("/v1/productLogUpload", [&bundles](const httplib::Request& req, httplib::Response& res) {
     StoreBundle(bundles, req, res);
   });
+  for (const char* path : {"/collect", "/collector"}) {
+    collectors.Post(path, [](const httplib::Request& req, httplib::Response& res) {
+      if (FunnelDocumentComplete(req.body)) {
+        std::printf("[collector] funnel document complete\n");
+        std::fflush(stdout);
+      }
+      res.status = 200;
+    });
+  }
   collectors.Post(".*", [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
 
   std::vector<std::thread> threads;
