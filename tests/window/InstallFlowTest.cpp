@@ -192,7 +192,7 @@ TEST_F(MainWindowTest, TheDefaultConfigurationStartsTheProductBehindTheWaitingWi
 // A close means stop. Closed while the setup program runs: the setup ends
 // (it is not stopped halfway), but the product is not started.
 TEST_F(MainWindowTest, CloseWhileTheSetupProgramRunsLetsItFinishButStartsNothing) {
-  ServeSetup("markeraser_setup_slow");
+  ServeSetup("markeraser_setup_slow.exe");
   InstallUIMainWnd& w = Open();
   Click(w, "install_btn");
   // Past 90 the setup program runs and the bar creeps through its band.
