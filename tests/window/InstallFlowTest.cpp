@@ -317,7 +317,7 @@ TEST_F(MainWindowTest, HostileProductNamesStartNothingOutsideTheInstallFolder) {
   BoxAnswerer answerer;  // the failed start's notice
   for (const std::string& name : {std::string("../../../evil.sh"), evil, std::string("link.sh")}) {
     SCOPED_TRACE(name);
-    MainWindowOptions options = Options();
+    MainWindowOptions options = StayOnFinishedPage();
     options.itemOverrides["Process_name"] = name;
     InstallUIMainWnd& w = Open(options);
     Click(w, "install_btn");
@@ -330,7 +330,7 @@ TEST_F(MainWindowTest, HostileProductNamesStartNothingOutsideTheInstallFolder) {
       return Has(actions, "FlowError:DL019");
     }));
     EXPECT_FALSE(fs::exists(dir_ / "evil-ran"));
-    EXPECT_TRUE(WaitFor([&] { return answerer.Saw(12); }));
+    EXPECT_TRUE(WaitFor([&] { return answerer.SawPlain("ClickShortcutToLaunchBox"); }));
     CloseAndJoin();
   }
 }

@@ -1,5 +1,6 @@
 #include "WindowTestSupport.h"
 
+#include <QMessageBox>
 #include <QTest>
 #include <algorithm>
 #include <cstdlib>
@@ -39,6 +40,13 @@ BoxAnswerer::BoxAnswerer(const char* button) : button_(button) {
 
 void BoxAnswerer::Poll() {
   for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (auto* plain = qobject_cast<QMessageBox*>(top); plain != nullptr && plain->isVisible() &&
+                                                        !plain->property("answered").toBool()) {
+      plain->setProperty("answered", true);
+      plainBoxes_.push_back(plain->objectName().toStdString());
+      plain->accept();
+      continue;
+    }
     auto* box = qobject_cast<MessageBoxWnd*>(top);
     if (box == nullptr || !box->isVisible() || box->property("answered").toBool()) continue;
     box->setProperty("answered", true);
@@ -50,6 +58,10 @@ void BoxAnswerer::Poll() {
 }
 
 bool BoxAnswerer::Saw(int type) const { return std::find(types_.begin(), types_.end(), type) != types_.end(); }
+
+bool BoxAnswerer::SawPlain(const std::string& name) const {
+  return std::find(plainBoxes_.begin(), plainBoxes_.end(), name) != plainBoxes_.end();
+}
 
 std::vector<UserLogItem> TakeEvents() { return CSingleUserLog::GetInstance()->TakeRecordedEvents(); }
 

@@ -37,12 +37,15 @@ class BoxAnswerer : public QObject {
   void SetButton(const char* button) { button_ = button; }
   const std::vector<int>& Types() const { return types_; }
   bool Saw(int type) const;
+  // Plain boxes (QMessageBox) answered so far, by object name.
+  bool SawPlain(const std::string& name) const;
 
  private:
   void Poll();
   const char* button_;
   QTimer timer_;
   std::vector<int> types_;
+  std::vector<std::string> plainBoxes_;
 };
 
 // Events of the process's telemetry queue: "action" or "action:label".
