@@ -2,7 +2,12 @@
 
 #include <tinyxml2.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <map>
+#include <mutex>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -17,6 +22,25 @@
 #include "platform/AtomicFile.h"
 
 namespace {
+
+// Validators learnt with a cached length, kept beside it under the same key.
+std::mutex g_validatorsLock;
+std::map<std::string, Validators> g_validators;
+
+void CacheValidators(const std::string& key, const Validators& validators) {
+  std::lock_guard<std::mutex> lock(g_validatorsLock);
+  if (validators.empty()) {
+    g_validators.erase(key);
+  } else {
+    g_validators[key] = validators;
+  }
+}
+
+Validators CachedValidators(const std::string& key) {
+  std::lock_guard<std::mutex> lock(g_validatorsLock);
+  const auto it = g_validators.find(key);
+  return it == g_validators.end() ? Validators{} : it->second;
+}
 
 constexpr int kLengthTries = 10;
 constexpr int kProbeLimit = 10;
@@ -120,6 +144,8 @@ int CDownloadTaskManager::pushDoneTask(CTask* task) {
 
 void CDownloadTaskManager::addTask(std::unique_ptr<CTask> task) {
   CTask* raw = task.get();
+  raw->Probed = m_validators;
+  raw->RemoteChanged = m_remoteChanged;
   m_tasks.push_back(std::move(task));
   m_tasksCount = static_cast<int>(m_tasks.size());
   if (raw->TaskStatus.load() == kTaskComplete) {
@@ -158,6 +184,7 @@ void CDownloadTaskManager::logCounts(const char* what) const {
 std::int64_t CDownloadTaskManager::getContentLength(CURLcode& code, std::string& cdnResult, int logFlag) {
   if (const auto cached = CSingleUserLog::GetInstance()->LookupContentLength(m_url); cached != 0) {
     cdnResult.clear();
+    m_validators = CachedValidators(m_url);
     return static_cast<std::int64_t>(cached);
   }
   return askContentLength(code, cdnResult, logFlag);
@@ -198,7 +225,10 @@ std::int64_t CDownloadTaskManager::askContentLength(CURLcode& code, std::string&
         QMLOG(" [Error]: " << "content length " << length << " refused, larger than the disk or 1 TiB");
         return 0;
       }
+      m_validators = FinalHopValidators(headers);
       CSingleUserLog::GetInstance()->CacheContentLength(m_url, static_cast<std::uint64_t>(length));
+      CacheValidators(m_url, m_validators);
+      if (logFlag != 0) QMLOG(" Probe validators: etag " << m_validators.etag << ", last-modified " << m_validators.lastModified);
       return length;
     }
     m_url = ResolveLocation(m_url, location);
@@ -323,6 +353,8 @@ int CDownloadTaskManager::verifyTaskInfo(int logFlag) {
   std::vector<SavedSlice> slices;
   slices.reserve(m_tasks.size());
   for (const auto& task : m_tasks) {
+    // The loaded slices continue under this probe's validators.
+    task->Probed = m_validators;
     slices.push_back({task->StartPos, task->EndPos, task->DownloadedPos.load(), task->TaskId.load(),
                       task->TaskStatus.load(), !task->RemotePath.empty()});
   }
@@ -408,6 +440,16 @@ bool CDownloadTaskManager::StoreTaskInfo(const std::string& localPath, const std
   }
   platform::ReplaceFileContent(taskInfoPath, xml);
   return true;
+}
+
+void CDownloadTaskManager::DiscardChangedFile(const std::string& url, const std::string& localPath,
+                                             const std::string& taskInfoPath) {
+  std::remove(taskInfoPath.c_str());
+  if (::truncate(localPath.c_str(), 0) != 0 && errno != ENOENT) {
+    QMLOG(" [Error]: " << "package of the old file not truncated, errno " << errno);
+  }
+  CSingleUserLog::GetInstance()->ForgetContentLength(url);
+  CacheValidators(url, Validators{});
 }
 
 std::string CDownloadTaskManager::formatSizeUnits(std::int64_t bytes) { return FormatSizeUnits(bytes); }

@@ -4,6 +4,7 @@
 // earlier one stopped. Used by the driver thread only, once a run has started.
 #include <curl/curl.h>
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -63,6 +64,13 @@ class CDownloadTaskManager : public CTaskManager {
   std::int64_t DownloadTime() const { return m_downloadTime; }
   void addDownloadTime(std::int64_t ms) { m_downloadTime += ms; }
   const std::string& url() const { return m_url; }
+  // True once a reply of this run showed the remote file changed.
+  bool remoteChanged() const { return m_remoteChanged->load(); }
+  // After a change: the saved list and package bytes are of another file.
+  // The list is removed, the package truncated (kept for reuse) and the
+  // remembered length forgotten, so the next run probes and starts over.
+  static void DiscardChangedFile(const std::string& url, const std::string& localPath,
+                                 const std::string& taskInfoPath);
 
  // The task-info document of the list as it stands (what saveTaskInfo writes).
   std::string buildTaskInfoXml() const;
@@ -85,5 +93,7 @@ class CDownloadTaskManager : public CTaskManager {
   std::string m_localPath;
   std::int64_t m_contentLength = 0;
   std::int64_t m_downloadTime = 0;
+  Validators m_validators;  // of the last accepted probe
+  std::shared_ptr<std::atomic<bool>> m_remoteChanged = std::make_shared<std::atomic<bool>>(false);
   DownloadTimings m_timings;
 };

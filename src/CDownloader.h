@@ -59,6 +59,7 @@ class CDownloader {
   bool runningFlag() const { return m_running.load(); }
   std::int64_t contentLength() const { return m_taskManager.ContentLength(); }
   int taskCount() const { return m_taskManager.TasksCount(); }
+  bool remoteChanged() const { return m_taskManager.remoteChanged(); }
 
  private:
   void downloaderThread();

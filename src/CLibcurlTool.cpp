@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <iostream>
+#include <memory>
 #include <mutex>
 
 #include "BuildSettings.h"
@@ -97,8 +98,20 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
     return CURLE_FAILED_INIT;
   }
   curl_easy_reset(m_curl);
-  curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, m_rangeHeaders);
+  // If-Range with the probe's validator: a server holding a newer file
+  // answers 200 with it instead of a range of it.
+  const std::string ifRange = IfRangeValue(task->Probed);
+  std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, &curl_slist_free_all);
+  if (!ifRange.empty()) {
+    headers.reset(curl_slist_append(nullptr, kUserAgentLine));
+    if (headers) headers.reset(curl_slist_append(headers.release(), ("If-Range: " + ifRange).c_str()));
+  }
+  thread->transfer().ifRangeSent = headers != nullptr;
+  curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, headers ? headers.get() : m_rangeHeaders);
   curl_easy_setopt(m_curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &CLibcurlTool::ProgressCallback);
+  curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, thread);
   curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(m_curl, CURLOPT_RANGE, range.c_str());
   curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 1L);
@@ -241,13 +254,57 @@ int CLibcurlTool::figureError(CURLcode code) {
   return 1;
 }
 
+namespace {
+
+bool RunSawChange(const CTask* task) { return task->RemoteChanged && task->RemoteChanged->load(); }
+
+void MarkChanged(const CTask* task) {
+  if (task->RemoteChanged) task->RemoteChanged->store(true);
+}
+
+// At the end of a final response's headers: does it show another file than
+// the probed one? A 200 to If-Range means the validator no longer matched,
+// unless it carries the very validator (a server ignoring ranges altogether).
+bool ReplyShowsChange(const RangeTransfer& transfer, const CTask* task) {
+  const RangeReply& reply = transfer.reply;
+  if (reply.status != 200 && reply.status != 206) return false;
+  if (ValidatorsDiffer(task->Probed, reply.validators)) {
+    QMLOG(" [Error]: " << "remote file changed, task " << task->TaskId.load() << ": probed etag "
+                       << task->Probed.etag << ", last-modified " << task->Probed.lastModified << "; reply etag "
+                       << reply.validators.etag << ", last-modified " << reply.validators.lastModified);
+    return true;
+  }
+  const bool sameEtag = !task->Probed.etag.empty() && reply.validators.etag == task->Probed.etag;
+  const bool sameDate = task->Probed.etag.empty() && !task->Probed.lastModified.empty() &&
+                        reply.validators.lastModified == task->Probed.lastModified;
+  if (reply.status == 200 && transfer.ifRangeSent && !sameEtag && !sameDate) {
+    QMLOG(" [Error]: " << "remote file changed, task " << task->TaskId.load()
+                       << ": 200 to If-Range with validator " << IfRangeValue(task->Probed));
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int CLibcurlTool::ProgressCallback(void* userdata, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const auto* thread = static_cast<CDownloadThread*>(userdata);
+  return RunSawChange(thread->currentTask()) ? 1 : 0;
+}
+
 size_t CLibcurlTool::HeaderCallback(char* buffer, size_t size, size_t count, void* userdata) {
   const size_t n = size * count;
   auto* thread = static_cast<CDownloadThread*>(userdata);
   if (buffer == nullptr) return n;
   const std::string_view line(buffer, n);
-  RangeReplyOnLine(thread->transfer().reply, line);
+  RangeTransfer& transfer = thread->transfer();
+  RangeReplyOnLine(transfer.reply, line);
   CTask* task = thread->currentTask();
+  if (RunSawChange(task)) return 0;
+  if (transfer.reply.headersEnded && ReplyShowsChange(transfer, task)) {
+    MarkChanged(task);
+    return 0;
+  }
   if (task->ContentLength == 0) return n;
   {
     // Workers sharing a slice may read their replies' headers at once.
@@ -256,7 +313,11 @@ size_t CLibcurlTool::HeaderCallback(char* buffer, size_t size, size_t count, voi
   }
   switch (CheckRangeTotal(line, task->ContentLength)) {
     case RangeTotalCheck::Differs:
+      // Another length is another file: the run ends and starts over.
       QMLOG(" HeaderCallback error1: " << task->ContentLength << " != " << line);
+      QMLOG(" [Error]: " << "remote file changed, task " << task->TaskId.load() << ": length "
+                         << task->ContentLength << " probed, reply says " << TrimBlanks(HeaderRawValue(line)));
+      MarkChanged(task);
       return 0;
     case RangeTotalCheck::NoTotal:
       QMLOG(" HeaderCallback error2: " << line);
@@ -271,6 +332,8 @@ size_t CLibcurlTool::downloadFunc(char* buffer, size_t size, size_t count, void*
   auto* thread = static_cast<CDownloadThread*>(userdata);
   CTask* task = thread->currentTask();
   RangeTransfer& transfer = thread->transfer();
+  // Nothing of another file's reply reaches the package.
+  if (RunSawChange(task)) return 0;
   // An error page, or a reply that is not the asked-for range, never reaches
   // the package.
   if (!RangeReplyAcceptable(transfer.reply, transfer.requestStart)) {

@@ -23,6 +23,7 @@ struct RangeTransfer {
   RangeReply reply;
   bool rangeFilled = false;     // every byte of the part written; the server sent more (or a split cut it)
   bool refusalLogged = false;
+  bool ifRangeSent = false;     // the request carried If-Range with the probe's validator
 };
 
 class CLibcurlTool {
@@ -63,6 +64,8 @@ class CLibcurlTool {
   // libcurl callbacks of the ranged GET; userdata is the CDownloadThread.
   static size_t HeaderCallback(char* buffer, size_t size, size_t count, void* thread);
   static size_t downloadFunc(char* buffer, size_t size, size_t count, void* thread);
+  // Stops a transfer once any reply of the run showed the remote file changed.
+  static int ProgressCallback(void* thread, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
   // CA bundle every transfer verifies against; empty (default) means the
   // system store. Tests point it at a CA they made.

@@ -86,6 +86,11 @@ int CDownLoadImpl::SuperDownloadFile(const std::string& url, const std::string& 
       lastDownloaded = info.downloaded;
       lastTick = info.tick;
     }
+    if (driver.remoteChanged()) {
+      stopRun(driver, cdnReport, RemoteChanged);
+      CDownloadTaskManager::DiscardChangedFile(url, localPath, localPath + ".xml");
+      return RemoteChanged;
+    }
     if (info.downloaded == lastDownloaded && info.tick - lastTick >= m_timings.noProgressMs) {
       QMLOG("too long no speed:");
       return stopRun(driver, cdnReport, NoProgress);

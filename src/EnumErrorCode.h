@@ -13,4 +13,5 @@ enum EnumErrorCode : int {
   TooManyRedirects = 13,    // the length probe ended in too many redirections
   UrlEmpty = 14,            // no usable download address (install worker only)
   PackageTooSmall = 15,     // complete, but the package is below 1 MiB
+  RemoteChanged = 16,       // a reply showed the remote file is no longer the probed one
 };

@@ -171,6 +171,15 @@ RangeTotalCheck CheckRangeTotal(std::string_view line, std::int64_t contentLengt
                                                                    : RangeTotalCheck::Differs;
 }
 
+namespace {
+// A validator is echoed in If-Range: an oversized one is not used at all.
+constexpr std::size_t kValidatorLimit = 256;
+std::string BoundedValidator(std::string_view raw) {
+  const std::string_view value = TrimBlanks(raw);
+  return value.size() > kValidatorLimit ? std::string() : std::string(value);
+}
+}  // namespace
+
 void RangeReplyOnLine(RangeReply& reply, std::string_view line) {
   line = WithoutLineEnd(line);
   if (const int status = StatusOfLine(line); status != 0) {
@@ -181,7 +190,40 @@ void RangeReplyOnLine(RangeReply& reply, std::string_view line) {
   if (HeaderNameIs(line, "Content-Range")) {
     reply.hasContentRange = true;
     reply.range = ParseContentRange(HeaderRawValue(line));
+  } else if (HeaderNameIs(line, "ETag")) {
+    reply.validators.etag = BoundedValidator(HeaderRawValue(line));
+  } else if (HeaderNameIs(line, "Last-Modified")) {
+    reply.validators.lastModified = BoundedValidator(HeaderRawValue(line));
+  } else if (line.empty() && reply.status != 0) {
+    reply.headersEnded = true;
   }
+}
+
+Validators FinalHopValidators(std::string_view headers) {
+  // The last status line starts the final hop's block.
+  std::size_t from = 0;
+  for (std::size_t at = 0; at < headers.size();) {
+    const std::size_t end = headers.find('\n', at);
+    const std::size_t stop = end == std::string_view::npos ? headers.size() : end;
+    if (StatusOfLine(WithoutLineEnd(headers.substr(at, stop - at))) != 0) from = at;
+    at = stop + 1;
+  }
+  const std::string_view hop = headers.substr(from);
+  Validators found;
+  found.etag = BoundedValidator(FindHeaderRaw(hop, "ETag"));
+  found.lastModified = BoundedValidator(FindHeaderRaw(hop, "Last-Modified"));
+  return found;
+}
+
+bool ValidatorsDiffer(const Validators& probed, const Validators& reply) {
+  if (!probed.etag.empty() && !reply.etag.empty()) return probed.etag != reply.etag;
+  if (!probed.lastModified.empty() && !reply.lastModified.empty()) return probed.lastModified != reply.lastModified;
+  return false;
+}
+
+std::string IfRangeValue(const Validators& probed) {
+  if (!probed.etag.empty() && probed.etag.rfind("W/", 0) != 0) return probed.etag;
+  return probed.lastModified;
 }
 
 bool RangeReplyAcceptable(const RangeReply& reply, std::int64_t requestedStart) {

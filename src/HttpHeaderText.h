@@ -63,10 +63,27 @@ enum class RangeTotalCheck { NotContentRange, Matches, Differs, NoTotal };
 RangeTotalCheck CheckRangeTotal(std::string_view line, std::int64_t contentLength);
 
 // What the current response of a ranged GET said about itself.
+// Validators of one response: what tells one version of a file from another.
+struct Validators {
+  std::string etag;          // as sent, W/ prefix included
+  std::string lastModified;
+  bool empty() const { return etag.empty() && lastModified.empty(); }
+};
+// Validators of the last hop in a probe's header text (redirect hops may carry their own).
+Validators FinalHopValidators(std::string_view headers);
+// True when both name a validator of the same kind (ETag first, else
+// Last-Modified) and they differ; a validator one side lacks proves nothing.
+bool ValidatorsDiffer(const Validators& probed, const Validators& reply);
+// Value for If-Range: a strong ETag, else Last-Modified, else empty (a weak
+// ETag may not be used there).
+std::string IfRangeValue(const Validators& probed);
+
 struct RangeReply {
   int status = 0;
   bool hasContentRange = false;
   ContentRange range;
+  Validators validators;
+  bool headersEnded = false;  // the blank line after this response's headers was seen
 };
 // Feeds one header line; a status line starts a new response (redirect hops).
 void RangeReplyOnLine(RangeReply& reply, std::string_view line);

@@ -159,6 +159,10 @@ void InstallRun::PrepareFiles() {
 
 int InstallRun::DownloadRounds() {
   int result = 0;
+  // A file that changes again right after a restart (or a server that keeps
+  // answering for another file) is not worth the remaining rounds.
+  constexpr int kChangedRoundsLimit = 2;
+  int changedRounds = 0;
   for (int round = 1; round <= options_.rounds && !w_.WindowClosed(); ++round) {
     char label[256];
     std::snprintf(label, sizeof label, "%s-%d", addressLabel_.c_str(), round);
@@ -177,6 +181,11 @@ int InstallRun::DownloadRounds() {
       break;
     }
     ReportRoundFailure(result);
+    changedRounds = result == RemoteChanged ? changedRounds + 1 : 0;
+    if (changedRounds >= kChangedRoundsLimit) {
+      QMLOG(" [Error]: " << "remote file changed in " << changedRounds << " rounds in a row, giving up");
+      break;
+    }
     QMLOG(" The Retry Frequency is: " << (round == options_.rounds ? options_.rounds - 1 : round - 1));
   }
   return result;

@@ -242,6 +242,11 @@ void CSingleUserLog::CacheContentLength(const std::string& key, std::uint64_t le
   contentLengthCache_[key] = length;
 }
 
+void CSingleUserLog::ForgetContentLength(const std::string& key) {
+  std::lock_guard<std::mutex> lock(cacheMutex_);
+  contentLengthCache_.erase(key);
+}
+
 std::uint64_t CSingleUserLog::LookupContentLength(const std::string& key) const {
   std::lock_guard<std::mutex> lock(cacheMutex_);
   const auto it = contentLengthCache_.find(key);

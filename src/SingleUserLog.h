@@ -75,6 +75,8 @@ class CSingleUserLog {
 
   void CacheContentLength(const std::string& key, std::uint64_t length);
   std::uint64_t LookupContentLength(const std::string& key) const;
+  // A remembered length that proved stale (the file changed) is dropped.
+  void ForgetContentLength(const std::string& key);
 
   // Lets the delivery thread empty both queues and end; waits at most the
   // exit bound. Always true.

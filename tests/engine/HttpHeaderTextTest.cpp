@@ -84,4 +84,36 @@ TEST(HttpHeaderText, ProbeLengthAndCdn) {
   EXPECT_FALSE(FindProbeCdn("HTTP/1.1 200 OK\r\nContent-Location: /x\r\n").xCache);
 }
 
+TEST(HttpHeaderText, ValidatorsOfTheFinalHopAndTheirUse) {
+  // A redirect hop's own ETag is not the file's.
+  const Validators probed = FinalHopValidators(
+      "HTTP/1.1 302 Found\r\nETag: \"hop\"\r\nLocation: /b\r\n\r\n"
+      "HTTP/1.1 200 OK\r\nETag: \"v1\"\r\nLast-Modified: Tue, 01 Dec 2026 10:00:00 GMT\r\n\r\n");
+  EXPECT_EQ(probed.etag, "\"v1\"");
+  EXPECT_EQ(probed.lastModified, "Tue, 01 Dec 2026 10:00:00 GMT");
+  EXPECT_EQ(IfRangeValue(probed), "\"v1\"");
+  EXPECT_EQ(IfRangeValue({"W/\"v1\"", "Tue, 01 Dec 2026 10:00:00 GMT"}), "Tue, 01 Dec 2026 10:00:00 GMT");
+  EXPECT_EQ(IfRangeValue({"W/\"v1\"", ""}), "");
+  // An oversized validator is never echoed.
+  EXPECT_TRUE(FinalHopValidators("HTTP/1.1 200 OK\r\nETag: \"" + std::string(300, 'a') + "\"\r\n").empty());
+
+  const struct {
+    const char* what;
+    Validators reply;
+    bool differ;
+  } cases[] = {
+      {"same etag", {"\"v1\"", ""}, false},
+      {"other etag", {"\"v2\"", ""}, true},
+      {"no validators", {"", ""}, false},
+      {"other date only", {"", "Wed, 02 Dec 2026 10:00:00 GMT"}, true},
+      {"same etag, other date", {"\"v1\"", "Wed, 02 Dec 2026 10:00:00 GMT"}, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ValidatorsDiffer(probed, c.reply), c.differ) << c.what;
+
+  RangeReply reply;
+  for (const char* line : {"HTTP/1.1 206 x\r\n", "ETag: \"v2\"\r\n", "\r\n"}) RangeReplyOnLine(reply, line);
+  EXPECT_EQ(reply.validators.etag, "\"v2\"");
+  EXPECT_TRUE(reply.headersEnded);
+}
+
 }  // namespace

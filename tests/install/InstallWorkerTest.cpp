@@ -361,6 +361,21 @@ TEST_F(InstallWorker, SuccessInTheThirdRoundAfterTwoFailedOnes) {
             2);
 }
 
+TEST_F(InstallWorker, ServerWhoseLengthKeepsChangingIsGivenUpAfterTwoRounds) {
+  const std::string package = DemoPackage("markeraser_setup.exe");
+  // Every range reply claims another total than the probe learnt.
+  server_.ServeBytes(kPackagePath, package, ServeOptions{.claimedTotal = static_cast<std::int64_t>(package.size()) + 1});
+  auto window = Window(server_.Url(kPackagePath), GetMd5Hex(package));
+  LogCapture log;
+  EXPECT_EQ(InstallThreadFunc(*window, options_), -1);
+  EXPECT_NE(log.Text().find(" Tasks info, round begin, current = 2"), std::string::npos);
+  EXPECT_EQ(log.Text().find(" Tasks info, round begin, current = 3"), std::string::npos);
+  EXPECT_EQ(window->Messages(), (std::vector<std::pair<int, std::intptr_t>>{{kMsgDownloadFailed, RemoteChanged}}));
+  const auto actions = Actions();
+  EXPECT_EQ(std::count(actions.begin(), actions.end(), "FlowError:DL017"), 2);
+  EXPECT_LE(server_.GetCount(kPackagePath) + server_.HeadCount(kPackagePath), 80);
+}
+
 TEST_F(InstallWorker, RedirectLoopSendsItsExceptionReportEachRound) {
   StandInServer collector;
   collector.Answer("/api/exception/send", 200, "ok");
