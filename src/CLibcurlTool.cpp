@@ -258,6 +258,8 @@ namespace {
 
 bool RunSawChange(const CTask* task) { return task->RemoteChanged && task->RemoteChanged->load(); }
 
+bool RunCancelled(const CTask* task) { return task->Cancel && task->Cancel->load(); }
+
 void MarkChanged(const CTask* task) {
   if (task->RemoteChanged) task->RemoteChanged->store(true);
 }
@@ -289,7 +291,8 @@ bool ReplyShowsChange(const RangeTransfer& transfer, const CTask* task) {
 
 int CLibcurlTool::ProgressCallback(void* userdata, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   const auto* thread = static_cast<CDownloadThread*>(userdata);
-  return RunSawChange(thread->currentTask()) ? 1 : 0;
+  const CTask* task = thread->currentTask();
+  return RunSawChange(task) || RunCancelled(task) ? 1 : 0;
 }
 
 size_t CLibcurlTool::HeaderCallback(char* buffer, size_t size, size_t count, void* userdata) {

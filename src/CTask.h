@@ -40,12 +40,14 @@ class CTask {
   std::atomic<std::int64_t> DownloadedPos{0};
   std::int64_t ContentLength = 0;  // whole remote file
   std::atomic<int> RequestTimes{0};  // failed attempts in this run
-  std::int64_t RetryDueMs = 0;
+  std::int64_t RetryDueMs = 0;       // dispatch thread only: when a failed task goes back to pending
   // Validators of this run's length probe (memory only; empty when the probe had none).
   Validators Probed;
   // Shared by every task of the run: set by the first reply showing that the
   // remote file is no longer the probed one; every transfer of the run stops.
-  std::shared_ptr<std::atomic<bool>> RemoteChanged;       // dispatch thread only: when a failed task goes back to pending
+  std::shared_ptr<std::atomic<bool>> RemoteChanged;
+  // The caller's cancel (empty: none): once set, every transfer of the run stops.
+  std::shared_ptr<const std::atomic<bool>> Cancel;
 
   // The parts workers fetch in this run; memory only. Guarded by the package
   // write lock, like every call below.

@@ -170,12 +170,15 @@ int InstallRun::DownloadRounds() {
     Log().AddUserLog_funnelEx("Download", "SliceDownloadStart", "", "", false);
     QMLOG(" Tasks info, round begin, current = " << round << ", total = " << options_.rounds);
     std::string cdnReport;
-    CDownLoadImpl impl(options_.timings);
+    DownloadTimings timings = options_.timings;
+    if (!timings.cancel) timings.cancel = w_.CloseSignal();
+    CDownLoadImpl impl(timings);
     impl.SetProgressCallback([this](std::int64_t done, std::int64_t total) { w_.OnDownloadProgress(done, total); });
     result = impl.SuperDownloadFile(url_, packagePath_, cdnReport, true);
     QMLOG(" Tasks info, round end, current = " << round << ", total = " << options_.rounds
           << ", result = " << result);
     if (!cdnReport.empty()) Log().AddUserLog("Other", "CDNInfor", cdnReport, false);
+    if (result != Completed && w_.WindowClosed()) break;  // stopped by the close, not a failure to report
     if (result == Completed) {
       if (round > 1) QMLOG("Success，The Retry Frequency is: " << round - 1);
       break;

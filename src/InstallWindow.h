@@ -4,6 +4,7 @@
 // configuration record and the embedded item labels. The main window
 // implements it; tests use a recording stand-in.
 #include <atomic>
+#include <memory>
 #include <cstdint>
 #include <string>
 
@@ -70,4 +71,7 @@ class IInstallWindow {
   // True once the user has closed the window: the worker stops before its
   // next round and never installs what the user cancelled.
   virtual bool WindowClosed() const { return false; }
+  // Set when the window closes (empty: a window that never closes): the
+  // download watches it and stops its transfers at once.
+  virtual std::shared_ptr<const std::atomic<bool>> CloseSignal() const { return nullptr; }
 };

@@ -338,6 +338,7 @@ void InstallUIMainWnd::CloseLabelAndStage(std::string& label, std::string& stage
 void InstallUIMainWnd::OnClose() {
   if (closing_) return;
   closing_ = true;
+  closeSignal_->store(true);
   std::string label, stage;
   CloseLabelAndStage(label, stage);
   StartCloseBundleUpload(label);  // only when the service asked for it (policy 2)

@@ -121,6 +121,7 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   void CloseWindow() override;
   void ReleaseInstanceLock() override;
   bool WindowClosed() const override { return closing_; }
+  std::shared_ptr<const std::atomic<bool>> CloseSignal() const override { return closeSignal_; }
 
   // ITelemetryWindow: read by the telemetry delivery thread.
   std::string ProductVersion() const override;
@@ -226,6 +227,9 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   bool bannerReady_ = false;
   bool startTimeSent_ = false;
   std::atomic<bool> closing_{false};
+  // Set with closing_; shared with the worker's download, which may outlive
+  // a window that stopped waiting for it.
+  std::shared_ptr<std::atomic<bool>> closeSignal_ = std::make_shared<std::atomic<bool>>(false);
   int carouselFrameCount_ = 0, carouselInterval_ = CCarousel::kDefaultIntervalMs;
   // The running page's carousel and the thread that fetches its banners.
   std::unique_ptr<CCarousel> carousel_;

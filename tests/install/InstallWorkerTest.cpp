@@ -149,6 +149,38 @@ TEST_F(InstallWorker, AWindowClosedDuringVerificationOrSetupStartsNothingNew) {
   }
 }
 
+// A close during the download stops the transfers at once, even ones a
+// stalled server holds open far longer than the test waits, and keeps what
+// was downloaded for the next run.
+TEST_F(InstallWorker, AWindowClosedDuringTheDownloadStopsItsTransfers) {
+  ServeOptions stall;
+  stall.stallAfterBytes = 65536;
+  auto server = std::make_unique<TestHttpServer>();  // its end releases held transfers
+  server->ServeGenerated(kPackagePath, 8 << 20, stall);
+  options_.timings.noProgressMs = 600000;
+  options_.timings.rangeTimeoutMs = 600000;
+  auto window = Window(server->Url(kPackagePath), GeneratedMd5(8 << 20));
+  window->needStart = 1;
+  window->closeOnProgress = true;
+  std::atomic<bool> ended{false};
+  std::thread worker([&] {
+    InstallThreadFunc(*window, options_);
+    ended = true;
+  });
+  const bool endedInTime = WaitUntil([&] { return ended.load(); });
+  if (!endedInTime) server.reset();  // release the held transfers so the test can end
+  worker.join();
+  ASSERT_TRUE(endedInTime) << "the download went on after the close";
+  const std::vector<int> ids = window->MessageIds();
+  EXPECT_TRUE(ids.empty()) << "nothing is reported or started for a closed window";
+  EXPECT_EQ(window->startClicks, 0);
+  const auto actions = Actions();
+  EXPECT_FALSE(Has(actions, "5.ProgramInstall:First"));
+  EXPECT_FALSE(std::any_of(actions.begin(), actions.end(),
+                           [](const std::string& a) { return a.rfind("FlowError:", 0) == 0; }));
+  EXPECT_TRUE(fs::exists(PackageFile() + ".xml")) << "the task list is kept for the next run";
+}
+
 TEST_F(InstallWorker, NoServiceUrlEndsWithUrlEmpty) {
   auto window = Window("http://dl.example.com/markeraser_setup.exe", "");
   window->config.candidateUrls.clear();

@@ -18,8 +18,9 @@ std::string RecordingInstallWindow::AdviceUrl() const {
   return adviceUrl_;
 }
 
-void RecordingInstallWindow::OnDownloadProgress(std::int64_t, std::int64_t total) {
+void RecordingInstallWindow::OnDownloadProgress(std::int64_t done, std::int64_t total) {
   if (packageSize == 0) packageSize = total;
+  if (closeOnProgress && done > 0) closeSignal->store(true);
 }
 
 void RecordingInstallWindow::OpenUrl(const std::string& url) {

@@ -38,7 +38,8 @@ class RecordingInstallWindow : public IInstallWindow {
   void ClickStartApp() override { ++startClicks; }
   void CloseWindow() override { ++closes; }
   void ReleaseInstanceLock() override {}
-  bool WindowClosed() const override { return closed; }
+  bool WindowClosed() const override { return closed || closeSignal->load(); }
+  std::shared_ptr<const std::atomic<bool>> CloseSignal() const override { return closeSignal; }
 
   std::vector<std::pair<int, std::intptr_t>> Messages() const;
   std::vector<int> MessageIds() const;
@@ -54,6 +55,9 @@ class RecordingInstallWindow : public IInstallWindow {
   // The window closes as the worker posts this message (0: never).
   int closeAtMessage = 0;
   std::atomic<bool> closed{false};
+  // The window closes at the first downloaded bytes (the download's own stop).
+  bool closeOnProgress = false;
+  std::shared_ptr<std::atomic<bool>> closeSignal = std::make_shared<std::atomic<bool>>(false);
   std::atomic<std::int64_t> packageSize{0};
   std::vector<std::string> openedUrls;
 
