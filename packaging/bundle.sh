@@ -14,7 +14,7 @@ cp "$SRC/bin/qm_downloader" "$STAGE/bin/"
 cp "$SRC/lib/qm-downloader/libqmreport.so" "$STAGE/lib/"
 cp "$HERE/qt.conf" "$STAGE/bin/"
 for p in platforms/libqxcb.so platforms/libqwayland-generic.so platforms/libqoffscreen.so \
-         wayland-shell-integration/libxdg-shell.so wayland-decoration-client/libbradient.so; do
+         wayland-shell-integration/libxdg-shell.so wayland-decoration-client/libbradient.so tls/libqopensslbackend.so; do
   mkdir -p "$STAGE/plugins/$(dirname "$p")"
   cp "$QTPLUG/$p" "$STAGE/plugins/$p"
 done

@@ -17,6 +17,7 @@ PACKAGES=(
   nginx-light aria2 bc
   lldb llvm
   clang libclang-rt-14-dev
+  dpkg-dev fakeroot lintian patchelf zstd debootstrap
 )
 
 missing=()
