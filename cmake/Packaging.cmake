@@ -17,6 +17,9 @@ foreach(size 48 128 256)
   install(FILES ${pkg}/icons/qm-downloader-${size}.png
           DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME qm-downloader.png)
 endforeach()
+# Debian policy wants a copyright file and a gzipped changelog in the doc folder.
+execute_process(COMMAND gzip -9nc ${pkg}/changelog OUTPUT_FILE ${CMAKE_BINARY_DIR}/changelog.gz)
+install(FILES ${pkg}/copyright ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION share/doc/qm-downloader)
 install(CODE "set(QM_STRIP_FILES bin/qm_downloader ${QM_PRIVATE_LIBDIR}/libqmreport.so)
   set(QM_DEBUG_DIR \"${CMAKE_BINARY_DIR}/debug\")")
 install(SCRIPT ${pkg}/StripKeepDebug.cmake)
