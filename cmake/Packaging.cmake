@@ -30,9 +30,9 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_CONTACT "Vantor packaging <packaging@vantor.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "web installer for Vantor Mark Eraser")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "web installer for Vantor Mark Eraser
- Asks the configuration service where the current package is, downloads it
- in parallel ranges, verifies it and installs and starts the product.")
+# CPack puts the summary on the Description line; this is the extended text.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Asks the configuration service where the current package is, downloads it
+ in parallel ranges, verifies it, installs it and starts the product.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
