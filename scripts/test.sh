@@ -4,7 +4,8 @@
 # build runs even when an earlier one failed, so one run shows every failure;
 # the exit status is non-zero when any build or test failed.
 # Then it fuzzes every parser of outside input for a bounded time
-# (scripts/fuzz.sh). QM_SKIP_SANITIZERS=1 runs only the normal build (quick
+# (scripts/fuzz.sh). Between the normal build and the sanitizer builds,
+# scripts/package.sh makes the release artifacts. QM_SKIP_SANITIZERS=1 runs only the normal build (quick
 # local loop); QM_SKIP_FUZZ=1 leaves out the fuzzing.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -29,6 +30,11 @@ if bash scripts/setup.sh build "${HOSTS[@]}"; then
 else
   failed+=("build (normal)")
 fi
+
+# The release artifacts (.deb through CPack with lintian, portable bundle):
+# catches packaging breaks. The clean-root check (scripts/check-package.sh)
+# fetches a base system and runs separately.
+bash scripts/package.sh || failed+=("packaging")
 
 if [ "${QM_SKIP_SANITIZERS:-0}" != "1" ]; then
   for kind in thread address; do
