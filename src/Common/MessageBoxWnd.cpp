@@ -64,6 +64,8 @@ int MessageBoxWnd::ShowModal(QWidget* owner) {
 }
 
 void MessageBoxWnd::InitWindow() {
+  SetDefaultButtons({"btn_yes"});
+  SetEscapeButtons({"closebtn"});
   if (type_ != kMsgDownloadSlow) FillTexts();
   if (IsAutoRun() && !ui::IsVisible(FindControl("btn_no"))) SetTimer(kAutoConfirmTimerId, kAutoConfirmMs);
 }

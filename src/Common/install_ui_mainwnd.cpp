@@ -80,6 +80,8 @@ void InstallUIMainWnd::InitWindow() {
   createdAtMs_ = TickCountMs();
   carouselFrameCount_ = CCarousel::CountBuiltInPictures();
   LookUpControls();
+  SetDefaultButtons({"install_btn", "start_app"});
+  SetEscapeButtons({"closebtn", "install_closebtn"});
   carousel_ = std::make_unique<CCarousel>(this);
   banners_ = std::make_unique<CBannerThread>(this);
   for (QWidget* notice : {failRetry_, failAdvice_, imgWarning_}) ui::SetVisible(notice, false);

@@ -1,6 +1,7 @@
 #pragma once
 // The combo box: a list of items, some of which may be hidden. A selection by
-// the user sends "itemselect" with the item's index.
+// the user sends "itemselect" with the item's index. It takes keyboard focus;
+// the arrow keys move the selection (skipping hidden items) as a choice would.
 #include <QComboBox>
 
 #include "ui/SkinStyle.h"
@@ -19,7 +20,13 @@ class ComboBox : public QComboBox {
   bool IsItemVisible(int index) const;
   void SetFontId(int id);
 
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
  private:
+  int NextVisible(int from, int step) const;
+
   SkinStylePtr style_;
 };
 

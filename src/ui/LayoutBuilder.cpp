@@ -57,6 +57,10 @@ void LayoutBuilder::ReadWindow(const tinyxml2::XMLElement* window, WindowSkin& s
   auto style = std::make_shared<SkinStyle>();
   if (const char* link = window->Attribute("linkcolor")) style->linkColor = ParseColor(link);
   if (const char* hover = window->Attribute("linkhovercolor")) style->linkHoverColor = ParseColor(hover);
+  // The focus ring takes the accent (link) colour unless the skin names its own.
+  style->focusColor = style->linkColor;
+  if (const char* focus = window->Attribute("focuscolor")) style->focusColor = ParseColor(focus);
+  if (!style->focusColor.isValid()) style->focusColor = QColor(Qt::black);
   int nextId = 0;
   for (auto* font = window->FirstChildElement("Font"); font; font = font->NextSiblingElement("Font")) {
     nextId = font->IntAttribute("id", nextId);

@@ -1,5 +1,6 @@
 #include "ui/SkinButton.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -25,7 +26,7 @@ SkinButton::State Fallback(SkinButton::State state) {
 
 SkinButton::SkinButton(SkinStylePtr style, QWidget* parent) : QAbstractButton(parent), style_(std::move(style)) {
   setCursor(Qt::PointingHandCursor);
-  setFocusPolicy(Qt::NoFocus);
+  setFocusPolicy(Qt::StrongFocus);
   textColors_[kNormal] = Qt::black;
   connect(this, &QAbstractButton::clicked, this, [this] { Activate(); });
 }
@@ -35,6 +36,17 @@ void SkinButton::SetFontId(int id) {
 }
 
 void SkinButton::Activate() { SendNotify(this, "click"); }
+
+void SkinButton::keyPressEvent(QKeyEvent* event) {
+  // Space is the base class's; Enter presses a focused button as desktop buttons do.
+  const int key = event->key();
+  if ((key == Qt::Key_Return || key == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    if (isEnabled()) click();
+    event->accept();
+    return;
+  }
+  QAbstractButton::keyPressEvent(event);
+}
 
 void SkinButton::enterEvent(QEnterEvent* event) {
   QAbstractButton::enterEvent(event);
@@ -72,10 +84,22 @@ void SkinButton::paintEvent(QPaintEvent*) {
   }
   const ImageRef& image = Pick(images_, state, ImageSet);
   if (!image.IsEmpty()) DrawImage(painter, rect(), image);
-  if (text().isEmpty()) return;
-  painter.setPen(Pick(textColors_, state, ColorSet));
-  painter.setFont(font());
-  painter.drawText(rect().marginsRemoved(textPadding_), Qt::AlignCenter | Qt::TextWordWrap, MarkupToPlain(text()));
+  if (!text().isEmpty()) {
+    painter.setPen(Pick(textColors_, state, ColorSet));
+    painter.setFont(font());
+    painter.drawText(rect().marginsRemoved(textPadding_), Qt::AlignCenter | Qt::TextWordWrap, MarkupToPlain(text()));
+  }
+  if (hasFocus()) DrawFocusRing(painter, rect(), style_ ? style_->focusColor : QColor(Qt::black), round_);
+}
+
+void DrawFocusRing(QPainter& painter, const QRect& area, const QColor& color, int round) {
+  // Inside the control so no parent clips it; 2 px wide, following rounded corners.
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(color, 2));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRoundedRect(QRectF(area).adjusted(1, 1, -1, -1), round, round);
+  painter.restore();
 }
 
 }  // namespace ui

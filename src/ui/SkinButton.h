@@ -2,9 +2,11 @@
 // A button drawn from skin images, one per state (normal, hot, pushed,
 // disabled), or from flat colours with rounded corners when it has no images.
 // Its text is drawn centred in its font and the colour of the state. A click
-// sends "click".
+// sends "click". It takes keyboard focus (Tab, click), shows it with a 2 px
+// ring in the skin's focus colour, and Enter or Space press it.
 #include <QAbstractButton>
 #include <QColor>
+#include <QPainter>
 
 #include "ui/ImageRef.h"
 #include "ui/SkinStyle.h"
@@ -32,6 +34,7 @@ class SkinButton : public QAbstractButton {
   void paintEvent(QPaintEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   virtual void Activate();
   State CurrentState() const;
 
@@ -47,5 +50,8 @@ class SkinButton : public QAbstractButton {
   int round_ = 0;
   QMargins textPadding_;
 };
+
+// The skin's keyboard focus ring: 2 px of color just inside area.
+void DrawFocusRing(QPainter& painter, const QRect& area, const QColor& color, int round = 0);
 
 }  // namespace ui

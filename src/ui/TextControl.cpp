@@ -61,7 +61,13 @@ void TextControl::Render() {
   markup.defaultFont = font_;
   markup.textColor = textColor_;
   if (style_) markup.linkColor = style_->linkColor;
-  setText(MarkupToHtml(markup_, markup));
+  const QString html = MarkupToHtml(markup_, markup);
+  setText(html);
+  // Only texts with links join the Tab order (Tab steps through the links, Enter opens one).
+  const bool links = html.contains("href=");
+  setTextInteractionFlags(links ? Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard
+                                : Qt::LinksAccessibleByMouse);
+  setFocusPolicy(links ? Qt::StrongFocus : Qt::NoFocus);
 }
 
 }  // namespace ui

@@ -1,6 +1,8 @@
 #include "ui/WindowImplBase.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -105,6 +107,37 @@ void WindowImplBase::closeEvent(QCloseEvent* event) {
   OnClose();
   QWidget::closeEvent(event);
   if (modalLoop_ != nullptr) modalLoop_->quit();
+}
+
+QAbstractButton* WindowImplBase::FirstShown(const QStringList& names) const {
+  for (const QString& name : names) {
+    auto* button = findChild<QAbstractButton*>(name);
+    if (button != nullptr && button->isVisibleTo(this) && button->isEnabled()) return button;
+  }
+  return nullptr;
+}
+
+bool WindowImplBase::PressFirstShown(const QStringList& names) {
+  QAbstractButton* button = FirstShown(names);
+  if (button != nullptr) button->click();
+  return button != nullptr;
+}
+
+void WindowImplBase::FocusDefaultButton() {
+  if (QAbstractButton* button = FirstShown(defaultButtons_)) button->setFocus(Qt::OtherFocusReason);
+}
+
+void WindowImplBase::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  FocusDefaultButton();
+}
+
+void WindowImplBase::keyPressEvent(QKeyEvent* event) {
+  // Only keys no control took arrive here: a focused button handles its own Enter.
+  const int key = event->key();
+  if (key == Qt::Key_Escape && PressFirstShown(escapeButtons_)) return;
+  if ((key == Qt::Key_Return || key == Qt::Key_Enter) && PressFirstShown(defaultButtons_)) return;
+  QWidget::keyPressEvent(event);
 }
 
 QWidget* WindowImplBase::FindControl(const QString& name) const {

@@ -7,7 +7,10 @@
 // PostMessage, which any thread may call.
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
+
+class QAbstractButton;
 #include <cstdint>
 #include <map>
 
@@ -55,6 +58,15 @@ class WindowImplBase : public QWidget {
   // null or already destroyed. Safe from any thread.
   static bool PostMessage(WindowImplBase* window, int msg, std::intptr_t wParam = 0, std::intptr_t lParam = 0);
 
+  // Keyboard: Enter, where focus is not on a button, presses the first shown
+  // and enabled of these buttons; Escape presses the first shown of the escape
+  // buttons (the close buttons), so it asks exactly what that button asks.
+  void SetDefaultButtons(QStringList names) { defaultButtons_ = std::move(names); }
+  void SetEscapeButtons(QStringList names) { escapeButtons_ = std::move(names); }
+  // Puts keyboard focus on the first shown default button (the page's main
+  // button); done when the window is shown, and by windows when they switch page.
+  void FocusDefaultButton();
+
   const WindowSkin& Skin() const { return skin_; }
   QWidget* Owner() const { return owner_; }
   QWidget* Root() const { return root_; }
@@ -76,12 +88,16 @@ class WindowImplBase : public QWidget {
 
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
   bool InCaption(const QPoint& pos) const;
+  bool PressFirstShown(const QStringList& names);
+  QAbstractButton* FirstShown(const QStringList& names) const;
 
   WindowSkin skin_;
   QWidget* owner_ = nullptr;
@@ -91,6 +107,8 @@ class WindowImplBase : public QWidget {
   int result_ = 0;
   bool dragging_ = false;
   QPoint dragOffset_;
+  QStringList defaultButtons_;
+  QStringList escapeButtons_;
 };
 
 }  // namespace ui
