@@ -13,6 +13,7 @@
 #include "FuntionImpl_Banner.h"
 #include "Logger.h"
 #include "SingleUserLog.h"
+#include "platform/SafeNames.h"
 
 namespace {
 
@@ -79,12 +80,11 @@ bool ParseBannerReply(const std::string& reply, std::size_t maxBytes, std::vecto
 std::string BannerPicturePath(const std::string& workDir, int sort, const std::string& bannerUrl) {
   const std::size_t dot = bannerUrl.rfind('.');
   const std::string ext = dot == std::string::npos ? std::string() : bannerUrl.substr(dot);
-  for (const char c : ext) {
-    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) return {};
-  }
-  if (ext == "." || ext == "..") return {};
+  // An extension of dots alone is no extension a picture has.
+  const std::string name = std::to_string(sort) + ext;
+  if (!platform::IsPlainFileName(name) || ext == "." || ext == "..") return {};
   const bool slash = !workDir.empty() && workDir.back() == '/';
-  return workDir + (slash ? "" : "/") + std::to_string(sort) + ext;
+  return workDir + (slash ? "" : "/") + name;
 }
 
 CBannerFetch::CBannerFetch(IBannerSink& sink, BannerFetchSettings settings)

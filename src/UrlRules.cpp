@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "BuildSettings.h"
+#include "platform/SafeNames.h"
 
 bool IsCdnUrl(const std::string& url) {
   return url.find("//cdn.") != std::string::npos || url.find("//dl.") != std::string::npos;
@@ -50,9 +51,9 @@ std::string InstallerFileNameFor(const std::string& extraUrl, const std::string&
   std::string name = extraUrl.substr(extraUrl.rfind('/') + 1);
   if (const auto dot = name.rfind('.'); dot != std::string::npos) name.erase(dot);
   name += "_" + version + (IsExeUrl(extraUrl) ? ".exe" : ".apk");
-  const bool leavesFolder = name.find('/') != std::string::npos || name.find('\\') != std::string::npos ||
-                            name.find('\0') != std::string::npos || name.rfind("..", 0) == 0;
-  return leavesFolder ? "" : name;
+  // The version comes from the server: a name starting ".." is refused too,
+  // so no reading of it climbs out of the work folder.
+  return platform::IsPlainFileName(name) && name.rfind("..", 0) != 0 ? name : "";
 }
 
 std::string FirstServiceUrl(const std::vector<std::string>& urls) {
