@@ -194,11 +194,21 @@ std::int64_t CDownloadTaskManager::getContentLength(CURLcode& code, std::string&
 std::int64_t CDownloadTaskManager::askContentLength(CURLcode& code, std::string& cdnResult, int logFlag) {
   code = CURLE_OK;
   CLibcurlTool tool(m_timings);
+  // One limit for the probe and all its hops, so a chain of slow redirects
+  // costs no more than one slow reply.
+  const std::int64_t deadline = TickCountMs() + m_timings.probeTimeoutMs;
   for (int probes = 1;; ++probes) {
     std::string headers;
     long status = 0;
+    const std::int64_t left = deadline - TickCountMs();
+    if (left <= 0) {
+      QMLOG(" [Error]: " << "length probe out of time after " << probes - 1 << " hops");
+      code = CURLE_OPERATION_TIMEDOUT;
+      cdnResult.clear();
+      return 0;
+    }
     QMLOG(" before getContentLength GetHeader");
-    code = tool.httpGetHeaders(m_url, headers, status);
+    code = tool.httpGetHeaders(m_url, headers, status, left);
     QMLOG(" after getContentLength GetHeader");
     const ProbeCdn cdn = FindProbeCdn(headers);
     if (cdn.cloudflare) {
@@ -210,7 +220,9 @@ std::int64_t CDownloadTaskManager::askContentLength(CURLcode& code, std::string&
       QMLOG(" Cdn result: " << cdnResult);
       CSingleUserLog::GetInstance()->AddUserLog("Download", "3.CDNStatus", cdnResult, false);
     }
-    if (status != 200) {
+    // A probe cut short (by its deadline, say) may still hold a status line
+    // and a length: half a reply is no answer.
+    if (status != 200 || code != CURLE_OK) {
       cdnResult.clear();
       return 0;
     }
@@ -246,7 +258,13 @@ std::int64_t CDownloadTaskManager::askContentLength(CURLcode& code, std::string&
 
 std::int64_t CDownloadTaskManager::probeLength(CURLcode& code, std::string& cdnResult, int logFlag,
                                                std::vector<std::string>* records) {
+  const std::int64_t start = TickCountMs();
   for (int attempt = 0; attempt < kLengthTries; ++attempt) {
+    if (attempt > 0 && TickCountMs() - start >= m_timings.probeBudgetMs) {
+      QMLOG(" [Error]: " << "length probes stopped after " << attempt << " tries, " << TickCountMs() - start
+                         << " ms");
+      break;
+    }
     // Generation may use a cached answer; verification (records null) checks
     // the saved length and so asks the server afresh.
     const std::int64_t length = records != nullptr ? getContentLength(code, cdnResult, logFlag)

@@ -145,6 +145,10 @@ CURLcode CLibcurlTool::fetchToString(const std::string& url, std::string& out, b
   curl_easy_setopt(m_curl, CURLOPT_NOBODY, headersOnly ? 1L : 0L);
   curl_easy_setopt(m_curl, CURLOPT_HEADER, headersOnly ? 1L : 0L);
   curl_easy_setopt(m_curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeoutMs));
+  // Whole seconds are libcurl's unit here; a limit under one rounds up to one.
+  curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(m_timings.probeLowSpeedBytes));
+  curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME,
+                   static_cast<long>(std::max<std::int64_t>(1, (m_timings.probeLowSpeedMs + 999) / 1000)));
   curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(m_curl, CURLOPT_MAXREDIRS, 5L);
   transfer::CappedBody capped{&out};
@@ -161,8 +165,9 @@ CURLcode CLibcurlTool::fetchToString(const std::string& url, std::string& out, b
   return code;
 }
 
-CURLcode CLibcurlTool::httpGetHeaders(const std::string& url, std::string& headers, long& statusCode) {
-  const CURLcode code = fetchToString(url, headers, true, m_timings.probeTimeoutMs);
+CURLcode CLibcurlTool::httpGetHeaders(const std::string& url, std::string& headers, long& statusCode,
+                                      std::int64_t timeoutMs) {
+  const CURLcode code = fetchToString(url, headers, true, timeoutMs > 0 ? timeoutMs : m_timings.probeTimeoutMs);
   statusCode = 0;
   if (m_curl != nullptr) curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &statusCode);
   if (code != CURLE_OK) figureError(code);

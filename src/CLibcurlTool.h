@@ -46,8 +46,10 @@ class CLibcurlTool {
   CURLcode httpGet(const std::string& url, std::int64_t start, std::int64_t end, int flag, char* header,
                    long& statusCode);
   CURLcode httpGet(const std::string& url, char* header, long& statusCode);
-  // The same probe, whole header text (no 2000-byte cut; at most 1 MiB).
-  CURLcode httpGetHeaders(const std::string& url, std::string& headers, long& statusCode);
+  // The same probe, whole header text (no 2000-byte cut; at most 1 MiB),
+  // within timeoutMs (0: the timings' probe limit).
+  CURLcode httpGetHeaders(const std::string& url, std::string& headers, long& statusCode,
+                          std::int64_t timeoutMs = 0);
 
   // Small GET: body receives the response body. A body over 1 MiB (after
   // decoding) fails the transfer and leaves body empty. flag is unused.

@@ -12,7 +12,12 @@ struct DownloadTimings {
   std::int64_t noProgressMs = 60000;        // supervisor: downloaded bytes unchanged this long ends the run
   std::int64_t rangeTimeoutMs = 20000;      // whole-transfer limit of one ranged GET (pacing rule)
   std::int64_t rangeConnectTimeoutMs = 3000;
-  std::int64_t probeTimeoutMs = 30000;      // header probe of the remote length
+  std::int64_t probeTimeoutMs = 30000;      // one length probe, all its redirect hops together
+  // A probe whose replies arrive slower than this many bytes a second for
+  // probeLowSpeedMs ends: a server trickling headers cannot hold it for long.
+  std::int64_t probeLowSpeedBytes = 64;
+  std::int64_t probeLowSpeedMs = 10000;
+  std::int64_t probeBudgetMs = 60000;       // no new length probe of a round starts after this long
   std::int64_t probeRetryPauseMs = 100;     // between length probe tries
   std::int64_t dispatcherWaitMs = 180000;   // supervisor's wait for the dispatch thread to end
   std::int64_t workerWaitMs = 30000;        // wait for each worker thread to end
@@ -25,6 +30,9 @@ struct DownloadTimings {
   // (0: never), splitting it on a multiple of splitAlignBytes.
   std::int64_t splitMinimumBytes = 524288;
   std::int64_t splitAlignBytes = 65536;
+  // The install stops starting rounds once no byte has arrived for this long
+  // across rounds: a dead or hostile server costs a user minutes, not hours.
+  std::int64_t installStallMs = 900000;
   std::int64_t maxLengthBytes = 0;          // a longer probed length fails the run before any byte (0: any)
   std::shared_ptr<const std::atomic<bool>> cancel;  // once set, the supervisor stops the run at its next turn
   std::function<bool()> networkAlive;       // empty: the machine's own check

@@ -1,6 +1,7 @@
 #include "InstallThreadFunc.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -157,12 +158,38 @@ void InstallRun::PrepareFiles() {
   Log().AddUserLog_funnel("CoreFuncEvent", "Downloading", 2, "Download", "Downloading", "null", false);
 }
 
+// When the package last grew, across rounds: a report above the round's
+// earlier ones or above every earlier report (a round's first report is only
+// what it resumed from). Reports come from the engine's threads.
+class GrowthClock {
+ public:
+  void NewRound() { round_.store(-1); }
+  void Saw(std::int64_t done) {
+    const std::int64_t roundBefore = Raise(round_, done);
+    const std::int64_t everBefore = Raise(ever_, done);
+    if ((roundBefore >= 0 && done > roundBefore) || done > everBefore) last_.store(TickCountMs());
+  }
+  std::int64_t IdleMs() const { return TickCountMs() - last_.load(); }
+
+ private:
+  // Raises value to at least done; the value before.
+  static std::int64_t Raise(std::atomic<std::int64_t>& value, std::int64_t done) {
+    std::int64_t seen = value.load();
+    while (done > seen && !value.compare_exchange_weak(seen, done)) {
+    }
+    return seen;
+  }
+  std::atomic<std::int64_t> round_{-1}, ever_{-1};
+  std::atomic<std::int64_t> last_{TickCountMs()};
+};
+
 int InstallRun::DownloadRounds() {
   int result = 0;
   // A file that changes again right after a restart (or a server that keeps
   // answering for another file) is not worth the remaining rounds.
   constexpr int kChangedRoundsLimit = 2;
   int changedRounds = 0;
+  auto growth = std::make_shared<GrowthClock>();
   for (int round = 1; round <= options_.rounds && !w_.WindowClosed(); ++round) {
     char label[256];
     std::snprintf(label, sizeof label, "%s-%d", addressLabel_.c_str(), round);
@@ -173,7 +200,11 @@ int InstallRun::DownloadRounds() {
     DownloadTimings timings = options_.timings;
     if (!timings.cancel) timings.cancel = w_.CloseSignal();
     CDownLoadImpl impl(timings);
-    impl.SetProgressCallback([this](std::int64_t done, std::int64_t total) { w_.OnDownloadProgress(done, total); });
+    growth->NewRound();
+    impl.SetProgressCallback([this, growth](std::int64_t done, std::int64_t total) {
+      growth->Saw(done);
+      w_.OnDownloadProgress(done, total);
+    });
     result = impl.SuperDownloadFile(url_, packagePath_, cdnReport, true);
     QMLOG(" Tasks info, round end, current = " << round << ", total = " << options_.rounds
           << ", result = " << result);
@@ -187,6 +218,10 @@ int InstallRun::DownloadRounds() {
     changedRounds = result == RemoteChanged ? changedRounds + 1 : 0;
     if (changedRounds >= kChangedRoundsLimit) {
       QMLOG(" [Error]: " << "remote file changed in " << changedRounds << " rounds in a row, giving up");
+      break;
+    }
+    if (const std::int64_t idle = growth->IdleMs(); idle >= options_.timings.installStallMs) {
+      QMLOG(" [Error]: " << "no download progress for " << idle << " ms over " << round << " rounds, giving up");
       break;
     }
     QMLOG(" The Retry Frequency is: " << (round == options_.rounds ? options_.rounds - 1 : round - 1));

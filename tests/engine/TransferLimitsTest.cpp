@@ -3,6 +3,7 @@
 // a length no disk here could hold.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 
@@ -109,6 +110,34 @@ TEST_F(TransferLimitsTest, LengthProbeNeverLeavesHttp) {
     CDownloadTaskManager manager(server.Url(path), dir_ / "package.bin", dir_ / "package.bin.xml", FastTimings());
     EXPECT_EQ(manager.generateDownloadTask("Download", 1), GetLengthFailed) << path;
     EXPECT_TRUE(manager.allTasks().empty()) << path;
+  }
+}
+
+// A server that sends its headers a byte at a time holds no probe for long:
+// below the low-speed limit a probe ends after that limit's time, above it at
+// the probe's deadline, and the round starts no new probe after its budget.
+TEST_F(TransferLimitsTest, TrickledHeadersEndTheLengthProbesInTime) {
+  const struct {
+    const char* what;
+    int bytesPerSecond;
+  } rows[] = {{"below the low-speed limit", 8}, {"above it, never ending", 400}};
+  for (const auto& row : rows) {
+    RawHttpServer server("HTTP/1.1 200 OK\r\nContent-Length: 1048576", "", 0);
+    server.TrickleHeadForEver(row.bytesPerSecond);
+    DownloadTimings timings = FastTimings();
+    timings.probeTimeoutMs = 2000;
+    timings.probeLowSpeedMs = 1000;
+    timings.probeBudgetMs = 2500;
+    const std::size_t mark = LogMark();
+    const auto start = std::chrono::steady_clock::now();
+    CDownloadTaskManager manager(server.Url("/p.exe"), dir_ / "package.bin", dir_ / "package.bin.xml", timings);
+    EXPECT_EQ(manager.generateDownloadTask("Download", 1), GetLengthFailed) << row.what;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    RecordProperty(row.bytesPerSecond == 8 ? "SlowTrickleMs" : "FastTrickleMs", static_cast<int>(ms.count()));
+    // Every probe lasts a second or more, so the budget leaves few of the ten tries.
+    EXPECT_LE(server.Requests(), 4) << row.what;
+    EXPECT_TRUE(Logged(mark, "length probes stopped after")) << row.what;
+    EXPECT_TRUE(manager.allTasks().empty()) << row.what;
   }
 }
 

@@ -15,6 +15,7 @@
 #include "SingleUserLog.h"
 #include "platform/RegistryStore.h"
 #include "support/LogCapture.h"
+#include "support/RawHttpServer.h"
 #include "support/RecordingInstallWindow.h"
 #include "support/ScopedEnv.h"
 #include "support/StandInServer.h"
@@ -406,6 +407,24 @@ TEST_F(InstallWorker, ServerWhoseLengthKeepsChangingIsGivenUpAfterTwoRounds) {
   const auto actions = Actions();
   EXPECT_EQ(std::count(actions.begin(), actions.end(), "FlowError:DL017"), 2);
   EXPECT_LE(server_.GetCount(kPackagePath) + server_.HeadCount(kPackagePath), 80);
+}
+
+// A server that trickles its headers for ever makes no progress in any
+// round: the install gives up once nothing arrived for its stall limit
+// instead of spending all twelve rounds.
+TEST_F(InstallWorker, NoProgressAcrossRoundsEndsTheInstallAtItsStallLimit) {
+  RawHttpServer server("HTTP/1.1 200 OK\r\nContent-Length: 1048576", "", 0);
+  server.TrickleHeadForEver(400);
+  auto window = Window(server.Url("/markeraser_setup.exe"), "");
+  options_.timings.probeTimeoutMs = 1500;
+  options_.timings.probeBudgetMs = 1000;
+  options_.timings.installStallMs = 2500;
+  LogCapture log;
+  EXPECT_EQ(InstallThreadFunc(*window, options_), -1);
+  EXPECT_NE(log.Text().find("no download progress for"), std::string::npos);
+  // Each round probes at least 1.5 s: the limit ends the install after two.
+  EXPECT_EQ(log.Text().find(" Tasks info, round begin, current = 3"), std::string::npos);
+  EXPECT_EQ(window->Messages(), (std::vector<std::pair<int, std::intptr_t>>{{kMsgDownloadFailed, GetLengthFailed}}));
 }
 
 TEST_F(InstallWorker, RedirectLoopSendsItsExceptionReportEachRound) {

@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -83,6 +84,7 @@ void RawHttpServer::Answer(int client) {
   std::string request;
   if (!ReadRequest(client, request, stopping_)) return;
   ++requests_;
+  if (trickle_ > 0) return Trickle(client);
   if (send(client, head_.data(), head_.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(head_.size())) return;
   if (request.rfind("HEAD ", 0) == 0) return;
   std::int64_t left = bodyBytes_;
@@ -99,6 +101,18 @@ void RawHttpServer::Answer(int client) {
     left -= sent;
     sent_ += sent;
     offset = (offset + static_cast<std::size_t>(sent)) % body_.size();
+  }
+}
+
+void RawHttpServer::Trickle(int client) {
+  const std::string head = head_.substr(0, head_.size() - 2);  // the block never ends
+  const auto pause = std::chrono::microseconds(1000000 / trickle_);
+  const std::string pad = "X-Pad: 0\r\n";
+  for (std::size_t i = 0; !stopping_; ++i) {
+    const char byte = i < head.size() ? head[i] : pad[(i - head.size()) % pad.size()];
+    if (send(client, &byte, 1, MSG_NOSIGNAL) != 1) return;  // the client went away
+    ++sent_;
+    std::this_thread::sleep_for(pause);
   }
 }
 

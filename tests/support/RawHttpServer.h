@@ -20,18 +20,23 @@ class RawHttpServer {
   RawHttpServer& operator=(const RawHttpServer&) = delete;
 
   std::string Url(const std::string& path) const;
+  // From now on the header block goes out one byte at a time at this rate
+  // and never ends (padding header lines follow it) until the client leaves.
+  void TrickleHeadForEver(int bytesPerSecond) { trickle_ = bytesPerSecond; }
   int Requests() const { return requests_.load(); }
   std::int64_t BytesSent() const { return sent_.load(); }
 
  private:
   void Serve();
   void Answer(int client);
+  void Trickle(int client);
 
   std::string head_;
   std::string body_;
   std::int64_t bodyBytes_;
   int listener_ = -1;
   int port_ = 0;
+  std::atomic<int> trickle_{0};
   std::atomic<bool> stopping_{false};
   std::atomic<int> requests_{0};
   std::atomic<std::int64_t> sent_{0};
