@@ -2,6 +2,7 @@
 
 #include "CTask.h"
 #include "Logger.h"
+#include "platform/AtomicFile.h"
 
 CDownloadThread::CDownloadThread(std::timed_mutex* mutex, std::FILE* file, const DownloadTimings& timings)
     : CThread(mutex),
@@ -66,6 +67,9 @@ void CDownloadThread::settle(CTask* task, CURLcode result) {
   if (complete) {
     // A transfer ended by a split reports a write error; the slice is whole.
     result = CURLE_OK;
+    // Writeback of the whole slice starts now, so the flush before the next
+    // task-info save finds little left to write.
+    platform::StartWriteback(m_fd, task->StartPos, task->EndPos - task->StartPos + 1);
     task->TaskStatus = kTaskComplete;
     if (task->LogFlag != 0) {
       QMLOG(" Tasks info, download success(" << result << "), id = " << task->TaskId.load()

@@ -54,4 +54,9 @@ bool FlushFileData(const std::string& path) {
   return ok;
 }
 
+void StartWriteback(int fd, std::int64_t offset, std::int64_t length) {
+  if (fd < 0 || offset < 0 || length <= 0) return;
+  ::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
+}
+
 }  // namespace platform

@@ -2,6 +2,7 @@
 // Replaces a file so that readers (and a crash at any moment) see either the
 // old content or the new one, never a mixture: write a temporary file in the
 // same folder, flush it to disk, rename it over the target.
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -13,5 +14,9 @@ bool ReplaceFileContent(const std::string& path, const std::string& content);
 // the disk. False only when the disk reports a write error; a missing file,
 // or a filesystem that cannot sync, has nothing to flush.
 bool FlushFileData(const std::string& path);
+
+// Asks the kernel to start writing [offset, offset + length) of fd to disk
+// without waiting, so a later flush finds little left to do. Best effort.
+void StartWriteback(int fd, std::int64_t offset, std::int64_t length);
 
 }  // namespace platform
