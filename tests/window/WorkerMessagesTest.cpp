@@ -99,7 +99,8 @@ class BannerService {
 }  // namespace
 
 // 2952: the banner thread's pictures replace the carousel's built-in ones on
-// the real window; a retry after a failed download fetches no banners again.
+// the real window; a retry after a failed download fetches no banners again
+// and its new carousel still shows the downloaded ones.
 TEST_F(MainWindowTest, DownloadedBannersReachTheCarouselOnceAndARetryFetchesNoMore) {
   const QColor first(12, 34, 56);
   BannerService banners(server_, {first, QColor(200, 100, 50)});
