@@ -253,7 +253,6 @@ TEST_F(PreInstall, InstallDriveShortMovesTheEditBoxToTheBestDrive) {
   EXPECT_EQ(MainPage(), 1) << "the install did not go on";
   EXPECT_FALSE(answerer.Saw(kMsgNoEnoughSpace));
   EXPECT_TRUE(fs::is_directory(big + "/opt/Vantor/Vantor Mark Eraser"));
-  const auto actions = TakeActions();
-  EXPECT_FALSE(Has(actions, "FlowError:DL008"));
-  EXPECT_TRUE(Has(actions, "DownloadEnvReady"));
+  EXPECT_FALSE(Has(TakeActions(), "FlowError:DL008"));
+  CloseAndJoin();  // the worker is done with the injected drives before they go
 }
