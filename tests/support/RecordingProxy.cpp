@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include "support/WaitUntil.h"
+
 RecordingProxy::RecordingProxy() : server_(std::make_unique<httplib::Server>()) {
   const auto record = [this](const httplib::Request& req, httplib::Response& res) {
     {
@@ -14,6 +16,8 @@ RecordingProxy::RecordingProxy() : server_(std::make_unique<httplib::Server>()) 
   server_->Post(".*", record);
   port_ = server_->bind_to_any_port("127.0.0.1");
   thread_ = std::thread([this] { server_->listen_after_bind(); });
+  // A stop before the accept loop runs would be lost and the join would hang.
+  WaitUntil([this] { return server_->is_running(); });
 }
 
 RecordingProxy::~RecordingProxy() {
