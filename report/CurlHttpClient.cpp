@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include "ModuleDiagnostics.h"
+#include "DesktopProxy.h"
 #include "TransferRules.h"
 
 namespace {
@@ -50,7 +51,7 @@ void CurlHttpClient::SetProxy(const std::string& proxy) {
   proxy_ = proxy;
 }
 
-void* CurlHttpClient::Prepare() {
+void* CurlHttpClient::Prepare(const std::string& url) {
   CURL* curl = curl_easy_init();
   if (curl == nullptr) {
     report::Diagnose("Failed to create CURL connection\n", 0);
@@ -71,8 +72,11 @@ void* CurlHttpClient::Prepare() {
   // or forgeable by whoever sits on the path.
   curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  // A proxy set for this client wins over the desktop's.
   if (const std::string proxy = Proxy(); !proxy.empty()) {
     curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
+  } else {
+    transfer::UseDesktopProxy(curl, url);
   }
   if (cancel_ != nullptr) {
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, StopWhenCancelled);
@@ -103,7 +107,7 @@ int CurlHttpClient::Finish(void* handle, transfer::CappedBody& response) {
 int CurlHttpClient::Post(const std::string& url, const std::string& header, const std::string& body) {
   std::string response;
   transfer::CappedBody capped{&response};
-  CURL* curl = static_cast<CURL*>(Prepare());
+  CURL* curl = static_cast<CURL*>(Prepare(url));
   if (curl == nullptr) return CURLE_FAILED_INIT;
   curl_slist* headers = curl_slist_append(nullptr, header.c_str());
   CURLcode rc = CURLE_OK;
@@ -124,7 +128,7 @@ int CurlHttpClient::Post(const std::string& url, const std::string& header, cons
 int CurlHttpClient::Get(const std::string& url, const std::string& header) {
   std::string response;
   transfer::CappedBody capped{&response};
-  CURL* curl = static_cast<CURL*>(Prepare());
+  CURL* curl = static_cast<CURL*>(Prepare(url));
   if (curl == nullptr) return CURLE_FAILED_INIT;
   curl_slist* headers = curl_slist_append(nullptr, header.c_str());
   CURLcode rc = CURLE_OK;

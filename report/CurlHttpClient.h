@@ -30,7 +30,7 @@ class CurlHttpClient {
   void SetProxy(const std::string& proxy);
 
  private:
-  void* Prepare();
+  void* Prepare(const std::string& url);
   int Finish(void* handle, transfer::CappedBody& response);
   std::string Proxy();
 

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ThreadStart.h"
+
 namespace {
 
 std::atomic<int> g_nsisOperation{0};
@@ -72,7 +74,7 @@ extern "C" int NSISLog(int a, int b, int c, int d) {
   }
   ++g_nsisRunning;
   try {
-    std::thread(NsisLogThread, object, a, b, c, d).detach();
+    platform::StartThread([=] { NsisLogThread(object, a, b, c, d); }).detach();
   } catch (...) {
     --g_nsisRunning;  // no thread: nothing will be sent
   }

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include "ModuleDiagnostics.h"
+#include "DesktopProxy.h"
 #include "TransferRules.h"
 
 namespace {
@@ -37,6 +38,7 @@ int HttpGetText(const std::string& url, std::string& text, const std::atomic<boo
   transfer::CappedBody capped{&body};
   transfer::CollectCapped(curl, capped);
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  transfer::UseDesktopProxy(curl, url);
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
   // Sends "Accept-Encoding: gzip, deflate" and decodes what comes back.
   curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");

@@ -17,6 +17,7 @@
 #include "CDownloadThread.h"
 #include "CTask.h"
 #include "Logger.h"
+#include "DesktopProxy.h"
 #include "TransferRules.h"
 
 namespace {
@@ -37,10 +38,12 @@ std::string g_uploadEndpoint = std::string(build::kLogUploadHost) + "/v1/product
 constexpr long kUploadConnectTimeoutS = 30;
 constexpr long kUploadTimeoutS = 300;
 
-// Every transfer: http and https only, a bounded redirect chain, and peer and
-// host verification against the configured CA bundle when there is one.
-CURLcode ApplyTransferRules(CURL* curl) {
+// Every transfer: http and https only, a bounded redirect chain, peer and
+// host verification against the configured CA bundle when there is one, and
+// the desktop's proxy for the URL.
+CURLcode ApplyTransferRules(CURL* curl, const std::string& url) {
   CURLcode code = transfer::RestrictToWeb(curl);
+  if (code == CURLE_OK) code = transfer::UseDesktopProxy(curl, url);
   if (code == CURLE_OK) code = curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   if (code != CURLE_OK) return code;
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -83,7 +86,7 @@ std::string CLibcurlTool::CaBundle() {
   return g_caBundle;
 }
 
-CURLcode CLibcurlTool::setVerification() { return ApplyTransferRules(m_curl); }
+CURLcode CLibcurlTool::setVerification(const std::string& url) { return ApplyTransferRules(m_curl, url); }
 
 CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t start, std::int64_t end,
                                            std::int64_t /*unused*/, CDownloadThread* thread) {
@@ -124,7 +127,7 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
   curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timings.rangeConnectTimeoutMs));
   // Large receive blocks: fewer reads, callbacks and positioned writes per byte.
   curl_easy_setopt(m_curl, CURLOPT_BUFFERSIZE, kRangeReceiveBufferBytes);
-  CURLcode code = setVerification();
+  CURLcode code = setVerification(url);
   if (code == CURLE_OK) code = curl_easy_perform(m_curl);
   // A transfer stopped because its range was filled ended as it should.
   const bool stoppedFilled = code == CURLE_WRITE_ERROR && thread->transfer().rangeFilled;
@@ -155,7 +158,7 @@ CURLcode CLibcurlTool::fetchToString(const std::string& url, std::string& out, b
   transfer::CollectCapped(m_curl, capped);
   // A probe's announced length is what it asks for, never a reason to stop.
   if (headersOnly) curl_easy_setopt(m_curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t{0});
-  CURLcode code = setVerification();
+  CURLcode code = setVerification(url);
   if (code == CURLE_OK) code = curl_easy_perform(m_curl);
   if (capped.exceeded || code == CURLE_FILESIZE_EXCEEDED) {
     // Half a reply is no reply: the caller sees nothing to parse.
@@ -209,7 +212,7 @@ int CLibcurlTool::HttpPost(const std::string& url, const std::string& body, std:
   transfer::CappedBody capped{&response};
   transfer::CollectCapped(curl, capped);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  CURLcode code = ApplyTransferRules(curl);
+  CURLcode code = ApplyTransferRules(curl, url);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 8L);
   curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
   if (code == CURLE_OK) code = curl_easy_perform(curl);
@@ -449,7 +452,7 @@ int UploadLogFile(std::string path, std::string fileName, std::string productId,
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kUploadConnectTimeoutS);
   curl_easy_setopt(curl, CURLOPT_TIMEOUT, kUploadTimeoutS);
-  CURLcode code = ApplyTransferRules(curl);
+  CURLcode code = ApplyTransferRules(curl, endpoint);
   if (code == CURLE_OK) code = curl_easy_perform(curl);
   long status = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);

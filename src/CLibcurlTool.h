@@ -75,7 +75,7 @@ class CLibcurlTool {
   static std::string CaBundle();
 
  private:
-  CURLcode setVerification();
+  CURLcode setVerification(const std::string& url);
   // GET (or HEAD with headersOnly, headers into out) following redirects.
   CURLcode fetchToString(const std::string& url, std::string& out, bool headersOnly, std::int64_t timeoutMs);
   static constexpr std::int64_t kSmallGetTimeoutMs = 5000;

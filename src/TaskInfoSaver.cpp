@@ -2,8 +2,10 @@
 
 #include <utility>
 
+#include "platform/ThreadStart.h"
+
 TaskInfoSaver::TaskInfoSaver(std::function<void(const std::string&)> write)
-    : m_write(std::move(write)), m_thread(&TaskInfoSaver::run, this) {}
+    : m_write(std::move(write)), m_thread(platform::StartThread([this] { run(); })) {}
 
 TaskInfoSaver::~TaskInfoSaver() {
   {

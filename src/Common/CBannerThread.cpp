@@ -1,5 +1,6 @@
 #include "Common/CBannerThread.h"
 
+#include "platform/ThreadStart.h"
 #include "ui/ImageCache.h"
 #include "ui/WindowImplBase.h"
 
@@ -16,7 +17,7 @@ bool CBannerThread::Launch(Body body) {
   if (running_ || settings_.cancel->load()) return false;
   if (thread_.joinable()) thread_.join();  // an earlier run that has ended
   running_ = true;
-  thread_ = std::thread([this, body] {
+  thread_ = platform::StartThread([this, body] {
     CBannerFetch fetch(*this, settings_);
     const int loaded = body(fetch);
     std::lock_guard<std::mutex> done(mutex_);

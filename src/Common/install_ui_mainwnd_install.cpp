@@ -88,7 +88,13 @@ int InstallUIMainWnd::BeginInstallTask() {
   ui::SetText(startApp_, QString::fromStdString(GetLanguageText("install_page", "start_app", currentLanguage_)));
   ui::SetBkImage(background_, "skin/backgroud_complete.png");
   carousel_->Start(carouselFrameCount_, currentLanguage_, config_.Software_id, carouselInterval_);
-  if (!bannerReady_) banners_->Start(mainPid_, currentLanguage_);
+  // A retry fetches no banners again, but shows the ones an earlier start
+  // brought: the new carousel begins with the built-in pictures.
+  if (bannerReady_) {
+    OnBannersReady();
+  } else {
+    banners_->Start(mainPid_, currentLanguage_);
+  }
   closeMsgType_ = kMsgCancelInstall;
   SetTimer(kTimerFirstProgress, options_.timings.firstProgressMs);
   StartWorker();

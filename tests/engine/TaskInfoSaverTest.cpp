@@ -1,5 +1,6 @@
 // The task-info saver: newest snapshot wins, drain waits, nothing is lost.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <mutex>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "TaskInfoSaver.h"
 #include "platform/Event.h"
+#include "platform/ThreadStart.h"
 
 namespace {
 
@@ -35,6 +37,21 @@ TEST(TaskInfoSaver, WritesInOrderKeepsOnlyTheNewestWaitingSnapshotAndDrains) {
     saver.post("last");
   }  // the destructor writes what is still pending
   EXPECT_EQ(written.back(), "last");
+}
+
+// A stack overflow while the task-info file is written still leaves a dump:
+// the saver's thread has its own alternate signal stack.
+TEST(TaskInfoSaver, WritesOnAThreadWithItsOwnSignalStack) {
+  std::size_t stackBytes = 0;
+  {
+    TaskInfoSaver saver([&](const std::string&) {
+      stack_t stack{};
+      if (sigaltstack(nullptr, &stack) == 0 && (stack.ss_flags & SS_DISABLE) == 0) stackBytes = stack.ss_size;
+    });
+    saver.post("snapshot");
+    saver.drain();
+  }
+  EXPECT_EQ(stackBytes, platform::ThreadSignalStack::kBytes);
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 // pictures taking over on message 2952.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <array>
+#include <atomic>
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -15,6 +18,7 @@
 #include "Common/LanguageTexts.h"
 #include "LanguageTables.h"
 #include "UiTestSupport.h"
+#include "platform/ThreadStart.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
@@ -321,4 +325,34 @@ TEST_F(Carousel, SecondPictureFailingKeepsTheBuiltInPictures) {
   EXPECT_FALSE(wnd_.bannerReady);
   for (const auto& [msg, at] : wnd_.handledAt) EXPECT_NE(msg, CBannerThread::kMsgBannerReady);
   EXPECT_EQ(Cached("FirstFrame"), builtInFirst);
+}
+
+namespace {
+
+// Records the alternate signal stack of the thread that loads the pictures.
+class StackProbingBannerThread : public CBannerThread {
+ public:
+  using CBannerThread::CBannerThread;
+  bool LoadBannerPicture(const std::string& path) override {
+    stack_t stack{};
+    if (sigaltstack(nullptr, &stack) == 0 && (stack.ss_flags & SS_DISABLE) == 0) stackBytes = stack.ss_size;
+    return CBannerThread::LoadBannerPicture(path);
+  }
+  std::atomic<std::size_t> stackBytes{0};
+};
+
+}  // namespace
+
+// A stack overflow on the banner thread still leaves a dump: the thread has
+// its own alternate signal stack.
+TEST_F(Carousel, BannerThreadRunsWithItsOwnSignalStack) {
+  TestHttpServer server;
+  TempDir work;
+  const std::string list = ServeBanners(server, {Qt::cyan, Qt::yellow, Qt::darkGreen});
+  StackProbingBannerThread banners(&wnd_, CarouselWnd::FastSettings());
+  ASSERT_TRUE(banners.StartWith(list, work.path()));
+  ASSERT_TRUE(PumpUntil([&] { return !banners.Running(); }));
+  banners.Join();
+  EXPECT_EQ(banners.LastResult(), 3);
+  EXPECT_EQ(banners.stackBytes.load(), platform::ThreadSignalStack::kBytes);
 }

@@ -9,6 +9,7 @@
 #include "PreInstallRules.h"
 #include "WindowTestSupport.h"
 #include "support/StandInServer.h"
+#include "platform/SystemFacts.h"
 #include "ui/ControlOps.h"
 
 namespace fs = std::filesystem;
@@ -202,4 +203,56 @@ TEST_F(PreInstall, NetFrameCheckReadsTheInstallFolder) {
   EXPECT_FALSE(w.WillShowNetFrameCheck(dir_.path()));
   dir_.Write("NetFrameCheck.db", "[Settings]\nNetFrameworkVersion=4.8\n");
   EXPECT_TRUE(w.WillShowNetFrameCheck(dir_.path()));
+}
+
+namespace {
+
+// The machine as it is, but with the drives a test names.
+class MachineWithDrives : public platform::ISystemFacts {
+ public:
+  explicit MachineWithDrives(std::vector<platform::DriveInfo> drives) : drives_(std::move(drives)) {
+    platform::SetSystemFacts(this);
+  }
+  ~MachineWithDrives() override { platform::SetSystemFacts(nullptr); }
+  std::string OsPrettyName() const override { return real_.OsPrettyName(); }
+  std::string Machine() const override { return real_.Machine(); }
+  int PointerBits() const override { return real_.PointerBits(); }
+  platform::LocaleEnv Locale() const override { return real_.Locale(); }
+  std::vector<platform::DriveInfo> Drives() const override { return drives_; }
+  std::time_t UtcNow() const override { return real_.UtcNow(); }
+  std::string RootFsUuid() const override { return real_.RootFsUuid(); }
+  std::string DefaultRouteMac() const override { return real_.DefaultRouteMac(); }
+
+ private:
+  platform::ISystemFacts& real_ = platform::LinuxSystemFacts();
+  std::vector<platform::DriveInfo> drives_;
+};
+
+}  // namespace
+
+// The install folder's drive is short but another drive has room: the edit
+// box now names the same folder on that drive and the install goes on there.
+TEST_F(PreInstall, InstallDriveShortMovesTheEditBoxToTheBestDrive) {
+  ServeConfiguration();
+  const std::string big = dir_ / "big";
+  MachineWithDrives machine({{dir_.path(), true, platform::kBusTypeUnknown, 3 * kSize, true},
+                             {big, true, platform::kBusTypeUnknown, 100 * kSize, true}});
+  auto options = Options();
+  const std::string work = CSingleUserLog::GetInstance()->GetWorkDir();
+  options.facts.freeSpace = [work, big](const std::string& path, platform::FreeSpace& space) {
+    space.available = space.total = path.rfind(work, 0) == 0 || path.rfind(big, 0) == 0 ? 100 * kSize : 3 * kSize;
+    return true;
+  };
+  options.facts.filesystemOf = [](const std::string&) { return std::string("same"); };
+  InstallUIMainWnd& w = Open(std::move(options));
+  ASSERT_EQ(ui::GetText(w.FindControl("install_file_path_edit")), QString::fromStdString(dir_ / "opt/Vantor"));
+  ASSERT_TRUE(WaitFor([&] { return ConfigReadyFromService(); }));
+  BoxAnswerer answerer;  // the download's failure notice
+  Click(w, "install_btn");
+  EXPECT_EQ(ui::GetText(w.FindControl("install_file_path_edit")), QString::fromStdString(big + "/opt/Vantor"));
+  EXPECT_EQ(MainPage(), 1) << "the install did not go on";
+  EXPECT_FALSE(answerer.Saw(kMsgNoEnoughSpace));
+  EXPECT_TRUE(fs::is_directory(big + "/opt/Vantor/Vantor Mark Eraser"));
+  EXPECT_FALSE(Has(TakeActions(), "FlowError:DL008"));
+  CloseAndJoin();  // the worker is done with the injected drives before they go
 }
