@@ -6,6 +6,7 @@
 #   qm-downloader-<version>-x86_64.tar.zst portable bundle: program, libraries, Qt plugins,
 #                                          RPATH $ORIGIN/../lib, qt.conf, start script
 # Usage: scripts/package.sh [build-dir [extra cmake arguments...]]
+# QM_PACKAGE_OUT names another output folder (the clean-root check uses one).
 # Extra arguments reach cmake, e.g. the service hosts (scripts/check-package.sh
 # passes the reference services' loopback hosts).
 set -euo pipefail
@@ -13,8 +14,12 @@ cd "$(dirname "$0")/.."
 ROOT="$PWD"
 BUILD="${1:-build-package/build}"
 shift || true
-OUT="$ROOT/build-package/out"
+OUT="${QM_PACKAGE_OUT:-$ROOT/build-package/out}"
 export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
+# Objects are shared between build folders (the clean-root check builds the
+# same sources with other hosts), so the cache ignores the folder name; the
+# debug information's compile folder may then name another package build.
+export CCACHE_NOHASHDIR=1
 
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_BUILD_TESTS=OFF "$@" >/dev/null
 cmake --build "$BUILD" --target qm_downloader
