@@ -38,8 +38,8 @@ die() { echo "check-package: $*" >&2; exit 1; }
 mkdir -p "$CACHE" "$ROOTS" && chmod 700 "$CACHE"
 
 mirror() {  # the main Debian archive of this machine's apt sources
-  { grep -hs '^URIs:' /etc/apt/sources.list.d/*.sources | awk '{print $2}'
-    grep -hs '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list | awk '{print $2}'; } |
+  { grep -hs '^URIs:' /etc/apt/sources.list.d/*.sources || true
+    grep -hs '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list || true; } | awk '{print $2}' |
     grep -i debian | grep -v -- '-security' | head -n 1
 }
 MIRROR="$(mirror)"
