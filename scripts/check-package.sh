@@ -53,19 +53,21 @@ cleanup() {
   for r in "$ROOTS"/system "$ROOTS"/bundle; do unmount_all "$r"; done
 }
 unmount_all() {  # every mount under a root, deepest first
-  findmnt -rn -o TARGET | grep -F "$1/" | sort -r | while read -r m; do umount -l "$m" || true; done
+  { findmnt -rn -o TARGET | grep -F "$1/" || true; } | sort -r | while read -r m; do umount -l "$m" || true; done
 }
 trap cleanup EXIT
 
-# 1. The artifacts under check, pointed at the reference services.
+# 1. The artifacts under check, pointed at the reference services
+# (QM_CHECK_REUSE=1 keeps those of an earlier run).
 source scripts/demo-hosts.sh
-echo "== building the artifacts under check (reference-service hosts)"
-QM_PACKAGE_OUT="$CHECK_OUT" bash scripts/package.sh "$CHECK_BUILD" "${DEMO_HOSTS[@]}" >"$ROOTS/package.log" 2>&1 ||
-  { tail -n 30 "$ROOTS/package.log" >&2; die "package.sh failed"; }
+if [ "${QM_CHECK_REUSE:-0}" != 1 ] || ! ls "$CHECK_OUT"/*.deb >/dev/null 2>&1; then
+  echo "== building the artifacts under check (reference-service hosts)"
+  QM_PACKAGE_OUT="$CHECK_OUT" bash scripts/package.sh "$CHECK_BUILD" "${DEMO_HOSTS[@]}" >"$ROOTS/package.log" 2>&1 ||
+    { tail -n 30 "$ROOTS/package.log" >&2; die "package.sh failed"; }
+fi
 cmake --build "$CHECK_BUILD" --target qm-reference-services markeraser_setup_demo >>"$ROOTS/package.log" 2>&1 ||
   { tail -n 30 "$ROOTS/package.log" >&2; die "reference services did not build"; }
 DEB="$(ls "$CHECK_OUT"/qm-downloader_*_amd64.deb)"
-BUNDLE="$(ls "$CHECK_OUT"/qm-downloader-*-x86_64.tar.zst)"
 
 # A fresh root from a cached debootstrap of the given packages.
 fresh_root() {  # dir extra-packages
@@ -103,10 +105,10 @@ install_run() {  # root launcher program-dir
   printf '[Settings]\nAutoRun=1\n' >"$r$3/qm_downloader.cfg"
   in_root "$r" timeout 300 "$2" debug >"$r/run.log" 2>&1 || true
   rm -f "$r$3/qm_downloader.cfg"
-  if ! chroot "$r" sh -c 'ls /opt/Vantor/*/started.txt /root/.local/opt/Vantor/*/started.txt 2>/dev/null' | grep -q .; then
+  if ! chroot "$r" sh -c 'ls /opt/Vantor/*/started.txt /root/.local/opt/Vantor/*/started.txt 2>/dev/null; true' | grep -q .; then
     tail -n 30 "$r/run.log" >&2; die "product not installed and started from $2 in $r"
   fi
-  echo "   $(chroot "$r" sh -c 'cat /opt/Vantor/*/started.txt /root/.local/opt/Vantor/*/started.txt 2>/dev/null' | head -n 1)"
+  echo "   $(chroot "$r" sh -c 'cat /opt/Vantor/*/started.txt /root/.local/opt/Vantor/*/started.txt 2>/dev/null; true' | head -n 1)"
 }
 
 # Start to first paint in ms: the program writes the wall clock of its first
@@ -146,7 +148,7 @@ fresh_root "$SYS" ""
 mkdir -p "$CACHE/apt-archives/partial" "$SYS/var/cache/apt/archives"
 mount --bind "$CACHE/apt-archives" "$SYS/var/cache/apt/archives"
 cp "$DEB" "$SYS/tmp/"
-chroot "$SYS" sh -c "cd /tmp && apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y ./$(basename "$DEB")" \
+chroot "$SYS" sh -c "cd /tmp && apt-get -o APT::Sandbox::User=root update -qq && DEBIAN_FRONTEND=noninteractive apt-get -o APT::Sandbox::User=root install -y ./$(basename "$DEB")" \
   >"$ROOTS/apt.log" 2>&1 || { tail -n 30 "$ROOTS/apt.log" >&2; die "apt-get install failed"; }
 umount "$SYS/var/cache/apt/archives"
 install_run "$SYS" /usr/bin/qm_downloader /usr/bin
@@ -155,13 +157,14 @@ SYSTEM_MS="$(median_paint_ms "$SYS" /usr/bin/qm_downloader)"
 
 # 3. The portable bundle.
 echo "== portable bundle in a fresh root without Qt"
+BUNDLE="$(ls "$CHECK_OUT"/qm-downloader-*-x86_64.tar.xz)"
 BR="$ROOTS/bundle"
 fresh_root "$BR" "$DESKTOP_LIBS"
 extra="$(chroot "$BR" dpkg-query -W -f '${Package}\n' | grep -Ei 'qt|-dev$' || true)"
 [ -z "$extra" ] || die "the bundle's root is not clean: $extra"
 mkdir -p "$BR/opt/bundle"
-zstd -dc "$BUNDLE" | tar -C "$BR/opt/bundle" -xf -
-NAME="$(basename "$BUNDLE" .tar.zst)"
+tar -C "$BR/opt/bundle" -xJf "$BUNDLE"
+NAME="$(basename "$BUNDLE" .tar.xz)"
 DIR="/opt/bundle/$NAME"
 
 # Every ELF file resolves inside the bundle or to a library the system keeps.
@@ -204,7 +207,7 @@ QPA=wayland WAYLAND_FOR_ROOT=wayland-qm first_paint_ms "$BR" "$DIR/qm-downloader
 echo "   bundle: window painted under Wayland (weston)"
 
 echo "== release artifacts"
-for f in "$RELEASE_OUT"/qm-downloader_*.deb "$RELEASE_OUT"/qm-downloader-*.tar.zst; do
+for f in "$RELEASE_OUT"/qm-downloader_*.deb "$RELEASE_OUT"/qm-downloader-*.tar.xz; do
   [ -e "$f" ] && stat -c '%s %n' "$f" | awk '{printf "   %s: %d B (%.1f MiB)\n", $2, $1, $1 / 1048576}'
 done
 echo "== start to first paint, median of $PAINT_RUNS runs (offscreen)"
