@@ -91,9 +91,9 @@ fresh_root() {  # dir extra-packages
   cp /etc/resolv.conf "$dir/etc/resolv.conf"
 }
 
-in_root() {  # root command... : runs with the program's environment
+in_root() {  # root command... : runs with the program's environment (EXEC=1: in place of the shell)
   local r="$1"; shift
-  chroot "$r" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root XDG_RUNTIME_DIR=/root/run \
+  ${EXEC:+exec} chroot "$r" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root XDG_RUNTIME_DIR=/root/run \
     QT_QPA_PLATFORM="${QPA:-offscreen}" ${DISPLAY_FOR_ROOT:+DISPLAY=$DISPLAY_FOR_ROOT} \
     ${WAYLAND_FOR_ROOT:+WAYLAND_DISPLAY=$WAYLAND_FOR_ROOT} QM_MARK_FIRST_PAINT=1 "$@"
 }
@@ -117,7 +117,8 @@ first_paint_ms() {  # root launcher
   local r="$1" t0 pid mark
   rm -f "$r/paint.log"
   t0="$(date +%s%3N)"
-  in_root "$r" "$2" >"$r/paint.log" 2>&1 &
+  # In place of the background shell, so that $! is the program itself.
+  EXEC=1 in_root "$r" "$2" >"$r/paint.log" 2>&1 &
   pid=$!
   for _ in $(seq 600); do grep -q '^first paint ' "$r/paint.log" && break; sleep 0.1; done
   kill -TERM "$pid" 2>/dev/null || true
