@@ -15,8 +15,8 @@
 #      minimal system, does the same run, and opens the window under X11
 #      (Xvfb) and Wayland (headless weston) too.
 # Prints the sizes of the release artifacts (build-package/out) and the time
-# from start to the window's first paint (median of a few runs) for the
-# installed .deb and for the bundle, and their ratio.
+# from start to the window's first paint for the installed .deb and for the
+# bundle (median of seven runs each, the two taking turns), and their ratio.
 # The base systems come from the Debian mirror this machine's apt uses and
 # are kept as tarballs in ~/.cache/qm-check (QM_CHECK_CACHE), so reruns start
 # from a fresh copy without fetching again.
@@ -29,7 +29,7 @@ CHECK_BUILD="$ROOT/build-package/check-build"
 CHECK_OUT="$ROOT/build-package/check-out"
 ROOTS="$ROOT/build-package/roots"
 CACHE="${QM_CHECK_CACHE:-$HOME/.cache/qm-check}"
-PAINT_RUNS=5
+PAINT_RUNS=7
 # The client libraries a desktop has; nothing of Qt.
 DESKTOP_LIBS="libx11-6,libx11-xcb1,libxcb1,libwayland-client0,libwayland-cursor0,libwayland-egl1,libegl1,libgl1,libfontconfig1"
 
@@ -128,12 +128,7 @@ first_paint_ms() {  # root launcher
   echo $((mark - t0))
 }
 
-median_paint_ms() {  # root launcher
-  local runs=() _
-  for _ in $(seq "$PAINT_RUNS"); do runs+=("$(first_paint_ms "$1" "$2")"); done
-  echo "   runs: ${runs[*]} ms" >&2
-  printf '%s\n' "${runs[@]}" | sort -n | sed -n "$(((PAINT_RUNS + 1) / 2))p"
-}
+median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
 
 SERVICES_LOG="$ROOTS/services.log"
 "$CHECK_BUILD/tools/reference-services/qm-reference-services" "$CHECK_BUILD/demo-packages" \
@@ -154,7 +149,6 @@ chroot "$SYS" sh -c "cd /tmp && apt-get -o APT::Sandbox::User=root update -qq &&
 umount "$SYS/var/cache/apt/archives"
 install_run "$SYS" /usr/bin/qm_downloader /usr/bin
 echo "   system build: product installed and started"
-SYSTEM_MS="$(median_paint_ms "$SYS" /usr/bin/qm_downloader)"
 
 # 3. The portable bundle.
 echo "== portable bundle in a fresh root without Qt"
@@ -182,7 +176,6 @@ bad="$(grep 'not found' <<<"$report" | sort -u || true)"
 echo "   ldd: every file resolves inside the bundle or to the minimal system"
 install_run "$BR" "$DIR/qm-downloader" "$DIR/bin"
 echo "   bundle: product installed and started"
-BUNDLE_MS="$(median_paint_ms "$BR" "$DIR/qm-downloader")"
 
 # The bundle's window under X11 and Wayland servers of the host; loopback
 # and abstract sockets are shared with the chroot, the Wayland socket is
@@ -203,11 +196,20 @@ for _ in $(seq 100); do [ -S "$BR/root/run/wayland-qm" ] && break; sleep 0.1; do
 QPA=wayland WAYLAND_FOR_ROOT=wayland-qm first_paint_ms "$BR" "$DIR/qm-downloader" >/dev/null
 echo "   bundle: window painted under Wayland (weston)"
 
+# The two take turns, so that a load on the machine weighs on both alike.
+SYSTEM_RUNS=() BUNDLE_RUNS=()
+for _ in $(seq "$PAINT_RUNS"); do
+  SYSTEM_RUNS+=("$(first_paint_ms "$SYS" /usr/bin/qm_downloader)")
+  BUNDLE_RUNS+=("$(first_paint_ms "$BR" "$DIR/qm-downloader")")
+done
+SYSTEM_MS="$(median "${SYSTEM_RUNS[@]}")"
+BUNDLE_MS="$(median "${BUNDLE_RUNS[@]}")"
+
 echo "== release artifacts"
 for f in "$RELEASE_OUT"/qm-downloader_*.deb "$RELEASE_OUT"/qm-downloader-*.tar.xz; do
   [ -e "$f" ] && stat -c '%s %n' "$f" | awk '{printf "   %s: %d B (%.1f MiB)\n", $2, $1, $1 / 1048576}'
 done
 echo "== start to first paint, median of $PAINT_RUNS runs (offscreen)"
-echo "   system build (.deb): ${SYSTEM_MS} ms"
-echo "   bundle:              ${BUNDLE_MS} ms"
-echo "   bundle / system:     $(echo "scale=2; $BUNDLE_MS / $SYSTEM_MS" | bc)"
+echo "   system build (.deb): ${SYSTEM_MS} ms (runs: ${SYSTEM_RUNS[*]})"
+echo "   bundle:              ${BUNDLE_MS} ms (runs: ${BUNDLE_RUNS[*]})"
+echo "   bundle / system:     $(awk -v b="$BUNDLE_MS" -v s="$SYSTEM_MS" 'BEGIN { printf "%.2f", b / s }')"
