@@ -19,14 +19,14 @@ for p in platforms/libqxcb.so platforms/libqwayland-generic.so platforms/libqoff
   cp "$QTPLUG/$p" "$STAGE/plugins/$p"
 done
 
-# What a minimal desktop Debian system provides: glibc, the C++ runtime, and
-# the X, Wayland and GL client libraries.
+# What a minimal desktop Debian system provides stays out of the bundle.
+mapfile -t SYSTEM_LIBS < <(grep -v '^#' "$HERE/system-libraries.txt")
 is_system() {
-  case "$1" in
-    libc.so*|libm.so*|libpthread.so*|libdl.so*|librt.so*|ld-linux*|libresolv.so*) return 0 ;;
-    libstdc++.so*|libgcc_s.so*) return 0 ;;
-    libX*|libxcb*|libwayland-*|libGL*|libEGL*|libOpenGL*|libdrm.so*|libxshmfence*|libbsd.so*|libmd.so*) return 0 ;;
-  esac
+  local p
+  for p in "${SYSTEM_LIBS[@]}"; do
+    # shellcheck disable=SC2053  # the pattern is meant to glob
+    [[ "$1" == $p ]] && return 0
+  done
   return 1
 }
 # Copies the dependency closure of every ELF file in the stage into lib/.

@@ -18,6 +18,7 @@
 #include "platform/Paths.h"
 #include "platform/SkinResourceTable.h"
 #include "platform/WindowProbe.h"
+#include "ui/FirstPaintMark.h"
 #include "ui/UiApplication.h"
 
 std::atomic<int> g_downloaderId{0};
@@ -101,6 +102,7 @@ InstallUIMainWnd* RunMainWindow() {
   auto* window = new InstallUIMainWnd();  // lives until the process ends
   window->Create(g_windowClassName, kMainWindowTitle, kMainWindowWidth, kMainWindowHeight);
   window->CenterWindow();
+  ui::MarkFirstPaintIfAsked(window);
   window->show();
   ui::RunMessageLoop();
   return window;

@@ -1,6 +1,7 @@
 // Runs the real qm_downloader in a scratch home under the offscreen platform.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <regex>
@@ -69,6 +70,8 @@ TEST_F(ProgramStart, DebugRunLogsToStandardOutputAndTheLogFile) {
   const std::string out = dir_.Read("out.txt");
   const std::regex line(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2},\d{3}--\[Thread\]\(\d+\) .*wWinMain.*wWndMain\.cpp Command line: debug)");
   EXPECT_TRUE(std::regex_search(out, line)) << out;
+  // The first-paint mark is written only when asked for.
+  EXPECT_EQ(out.find("first paint"), std::string::npos);
   const auto files = LogFiles();
   ASSERT_EQ(files.size(), 1u);
   const std::regex name(R"(.*/logs/markeraser_setup/markeraser_setup_\d{17}\.log)");
@@ -79,6 +82,28 @@ TEST_F(ProgramStart, DebugRunLogsToStandardOutputAndTheLogFile) {
     EXPECT_NE(log.find(text), std::string::npos) << text;
   }
   EXPECT_TRUE(fs::is_directory(dir_ / "cache/RARivadurize/markeraser_setup"));
+}
+
+TEST_F(ProgramStart, FirstPaintMarkGivesTheWallClockOfTheWindowsFirstPaint) {
+  SetAutoRun();
+  const long long before = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::system_clock::now().time_since_epoch()).count();
+  std::vector<std::string> env = Env();
+  env.push_back("QM_MARK_FIRST_PAINT=1");
+  Subprocess program = Subprocess::Start({exe()}, env, dir_ / "out.txt");
+  ASSERT_TRUE(WaitForOutput("out.txt", "first paint "));
+  program.Kill(SIGTERM);
+  ASSERT_EQ(program.Wait(kExitBoundMs), 0);
+  const long long after = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::system_clock::now().time_since_epoch()).count();
+  const std::string out = dir_.Read("out.txt");
+  std::smatch mark;
+  ASSERT_TRUE(std::regex_search(out, mark, std::regex(R"(first paint (\d+)\n)"))) << out;
+  const long long at = std::stoll(mark[1].str());
+  EXPECT_GE(at, before);
+  EXPECT_LE(at, after);
+  // Once only, though the window paints again as the download moves.
+  EXPECT_EQ(out.find("first paint", out.find("first paint") + 1), std::string::npos);
 }
 
 TEST_F(ProgramStart, SecondStartRaisesTheFirstWindowAndLeaves) {

@@ -1,0 +1,13 @@
+#pragma once
+// Start-up timing on request: when the environment names QM_MARK_FIRST_PAINT,
+// the first paint of a window writes "first paint <epoch ms>" (wall clock, in
+// milliseconds since 1970) to standard error, so a script that noted the time
+// it started the program can tell how long the window took to appear. Without
+// the variable nothing is installed and nothing is written.
+class QWidget;
+
+namespace ui {
+
+void MarkFirstPaintIfAsked(QWidget* window);
+
+}  // namespace ui
