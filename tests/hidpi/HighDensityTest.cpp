@@ -5,11 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QBuffer>
 #include <QElapsedTimer>
-#include <QPainter>
 #include <QPixmap>
 #include <cstdlib>
+#include <utility>
 
 #include "Common/CAnima.h"
 #include "Common/CCarousel.h"
@@ -97,6 +96,13 @@ TEST(HighDensity, SkinPicturesComeFromTheirTwiceAsLargeFiles) {
   const QImage read = Cached(QString::fromStdString(dir / "1.png"));
   EXPECT_EQ(read.devicePixelRatio(), 1.0);
   EXPECT_EQ(read.size(), QSize(650, 300));
+}
+
+TEST(HighDensity, TwoTimesNames) {
+  const std::pair<const char*, const char*> names[] = {{"skin/logo.png", "skin/logo@2x.png"},
+                                                       {"skin/anima/1.png", "skin/anima/1@2x.png"},
+                                                       {"skin.d/plain", "skin.d/plain@2x"}};
+  for (const auto& [name, high] : names) EXPECT_EQ(ui::HighDensityName(name), high) << name;
 }
 
 TEST(HighDensity, WindowGrabIsTwiceItsLayoutSizeWithTheTwoTimesLogo) {
