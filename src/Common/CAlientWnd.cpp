@@ -9,6 +9,7 @@
 #include "SingleUserLog.h"
 #include "TestSettings.h"
 #include "ui/ControlOps.h"
+#include "ui/ReducedMotion.h"
 #include "platform/ThreadStart.h"
 
 namespace {
@@ -35,8 +36,12 @@ int CAlientWnd::ShowModal(QWidget* owner) {
 }
 
 void CAlientWnd::InitWindow() {
-  SetTimer(kFrameTimerId, kFrameIntervalMs);
-  ShowNextFrame();
+  if (ui::ReducedMotion()) {
+    ShowFrame(0);  // one still frame; the window still waits and starts the product
+  } else {
+    SetTimer(kFrameTimerId, kFrameIntervalMs);
+    ShowNextFrame();
+  }
   const std::string path = quotedPath_;
   const int flag = adminFlag_;
   startThread_ = platform::StartThread([this, path, flag] {
@@ -46,8 +51,10 @@ void CAlientWnd::InitWindow() {
   });
 }
 
-void CAlientWnd::ShowNextFrame() {
-  const int frame = frameCounter_.fetch_add(1) % kFrameCount;
+void CAlientWnd::ShowNextFrame() { ShowFrame(frameCounter_.fetch_add(1) % kFrameCount); }
+
+void CAlientWnd::ShowFrame(int frame) {
+  shownFrame_ = frame;
   ui::SetBkImage(FindControl("foreImage"), QString::asprintf("skin/gif/bg%.2d.png", frame));
 }
 

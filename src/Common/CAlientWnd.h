@@ -3,7 +3,8 @@
 // transparent pop-up that loops 21 frames every 50 ms, starts the product on
 // its own thread and closes itself after the configured seconds. When the
 // product cannot be started it reports DL019, tells the user to use the
-// shortcut, and closes.
+// shortcut, and closes. When the desktop asks for reduced motion
+// (ui::ReducedMotion) it shows frame 0 still, and otherwise behaves the same.
 #include <QString>
 #include <atomic>
 #include <string>
@@ -34,6 +35,8 @@ class CAlientWnd : public ui::WindowImplBase {
 
   // Frames shown by every waiting window of the process so far.
   static int FrameCounter() { return frameCounter_.load(); }
+  // The frame on show (0..20), set on the window's thread.
+  int ShownFrame() const { return shownFrame_; }
   // Result of the product start: 0 started, -1 failed, 1 not yet known.
   int StartResult() const { return startResult_.load(); }
 
@@ -46,6 +49,7 @@ class CAlientWnd : public ui::WindowImplBase {
 
  private:
   void ShowNextFrame();
+  void ShowFrame(int frame);
   void ReportStartFailure();
   void JoinStartThread();
 
@@ -55,6 +59,7 @@ class CAlientWnd : public ui::WindowImplBase {
   std::string productVersion_;
   int seconds_;
   int language_;
+  int shownFrame_ = -1;
   std::thread startThread_;
   std::atomic<int> startResult_{1};
   static std::atomic<int> frameCounter_;

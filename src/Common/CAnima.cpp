@@ -1,11 +1,13 @@
 #include "Common/CAnima.h"
 
 #include <QPainter>
+#include <algorithm>
 
 #include "LanguageTables.h"
 #include "Logger.h"
 #include "ui/ControlOps.h"
 #include "ui/ImageCache.h"
+#include "ui/ReducedMotion.h"
 #include "ui/WindowImplBase.h"
 
 namespace {
@@ -16,6 +18,17 @@ constexpr int kCaptionPixelSize = 11;
 constexpr int kSoftwareIdWhiteCaptions = 10;
 
 QString Numbered(const QString& pattern, int number) { return QString(pattern).replace("%d", QString::number(number)); }
+
+// A white canvas of w x h layout pixels at the given scale (image pixels per
+// layout pixel): painters draw on it in layout pixels.
+QImage WhiteCanvas(int w, int h, int scale) {
+  QImage image(w * scale, h * scale, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(scale);
+  image.fill(Qt::white);
+  return image;
+}
+
+int ScaleOf(const QImage& image) { return std::max(1, qRound(image.devicePixelRatio())); }
 
 }  // namespace
 
@@ -82,19 +95,21 @@ QImage CAnima::Picture(const QString& pattern, int number, bool downloaded) {
     picture = ui::ImageCache::Instance().Get(QString(kBuiltInPattern).arg(number));
   }
   if (picture.isNull()) return picture;
-  // Drawn at its own size, from the top left, on a white copy of the
+  // Drawn at its own layout size, from the top left, on a white copy of the
   // carousel's size (the cached picture stays as loaded): a picture of
-  // another size is cropped or framed, never stretched.
-  QImage sized(kPictureWidth, kPictureHeight, QImage::Format_ARGB32_Premultiplied);
-  sized.fill(Qt::white);
-  QPainter(&sized).drawImage(QPoint(0, 0), picture);
+  // another size is cropped or framed, never stretched. The copy has the
+  // skin's scale, so 2x art stays sharp and a 1x banner is enlarged on it.
+  QImage sized = WhiteCanvas(kPictureWidth, kPictureHeight, scale_);
+  QPainter painter(&sized);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(QPoint(0, 0), picture);
+  painter.end();
   DrawCaptions(sized, number);
   return sized;
 }
 
 QImage CAnima::Merge(const QImage& a, const QImage& b) {
-  QImage merged(2 * kPictureWidth, kPictureHeight, QImage::Format_ARGB32_Premultiplied);
-  merged.fill(Qt::white);
+  QImage merged = WhiteCanvas(2 * kPictureWidth, kPictureHeight, ScaleOf(a));
   QPainter painter(&merged);
   painter.drawImage(0, 0, a);
   painter.drawImage(kPictureWidth, 0, b);
@@ -109,6 +124,7 @@ int CAnima::HorizontalMoveAnimaInit(const QString& folder, const QString& ext) {
   QMLOG(" AnimaInit: " << folder.toStdString() << ", " << ext.toStdString());
   StopSlide();
   const bool downloaded = !folder.isEmpty();
+  scale_ = ui::SkinArtScale();
   if (downloaded) {
     captions_.clear();
     extraCaptions_.clear();
@@ -140,9 +156,11 @@ QString CAnima::EnsureFrame(const QString& merged, int index) const {
   ui::ImageCache& cache = ui::ImageCache::Instance();
   if (!cache.Get(name).isNull()) return name;
   const QImage source = cache.Get(merged);
-  QImage frame(kPictureWidth, kPictureHeight, QImage::Format_ARGB32_Premultiplied);
-  frame.fill(Qt::white);
-  QPainter(&frame).drawImage(QPoint(0, 0), source, QRect(kFrameStep * index, 0, kPictureWidth, kPictureHeight));
+  const int scale = ScaleOf(source);
+  QImage frame = WhiteCanvas(kPictureWidth, kPictureHeight, scale);
+  // The source rectangle is in image pixels, the target in layout pixels.
+  QPainter(&frame).drawImage(QRectF(0, 0, kPictureWidth, kPictureHeight), source,
+                             QRectF(kFrameStep * index * scale, 0, kPictureWidth * scale, kPictureHeight * scale));
   cache.Register(name, frame);
   return name;
 }
@@ -159,8 +177,21 @@ void CAnima::Slide(int from, int to) {
   if (from > to) plan_.push_back(0);
   painted_ = 0;
   slideTo_ = to;
+  if (ui::ReducedMotion()) {
+    // The desktop asks for stillness: the target picture at once, no slide.
+    painted_ = plan_.size() - 1;
+    PaintLastFrame();
+    return;
+  }
   sinceFrame_.start();
   frameTimer_.start(kFrameIntervalMs);
+}
+
+void CAnima::PaintLastFrame() {
+  const QString name = EnsureFrame(slideMerged_, plan_[painted_++]);
+  Show(name);
+  emit FramePainted(name);
+  emit SlideFinished(slideTo_);
 }
 
 void CAnima::StopSlide() {

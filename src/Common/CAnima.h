@@ -9,7 +9,12 @@
 //
 // A slide is 25 frames, 26 pixels apart, at least 50 ms apart, driven by a
 // timer on the owner's thread: the window keeps handling input and messages
-// between frames.
+// between frames. When the desktop asks for reduced motion (ui::ReducedMotion)
+// a slide shows only its last frame, the target picture.
+//
+// Pictures, merged pairs and frames have the skin's scale (ui::SkinArtScale):
+// on a high-density screen they hold 2 image pixels per layout pixel, with
+// device-pixel ratio 2; sizes and offsets below stay in layout pixels.
 #include <QElapsedTimer>
 #include <QImage>
 #include <QObject>
@@ -71,6 +76,7 @@ class CAnima : public QObject {
   static void ForgetFrames(const QString& merged);
   QString EnsureFrame(const QString& merged, int index) const;
   void PaintNextFrame();
+  void PaintLastFrame();
   void Show(const QString& imageName);
 
   ui::WindowImplBase* owner_;
@@ -78,6 +84,7 @@ class CAnima : public QObject {
   int language_;
   int softwareId_;
   int merged_ = 0;
+  int scale_ = 1;
   QStringList captions_;
   QStringList extraCaptions_;
 

@@ -3,6 +3,7 @@
 #include "ui/ControlOps.h"
 #include "ui/ImageCache.h"
 #include "ui/OptionButton.h"
+#include "ui/ReducedMotion.h"
 #include "ui/WindowImplBase.h"
 
 namespace {
@@ -36,7 +37,9 @@ void CCarousel::Start(int pictureCount, int language, int softwareId, int interv
   // Selected quietly: the carousel already stands at position 1.
   if (auto* first = qobject_cast<ui::OptionButton*>(Dot(1))) first->Selected(true, false);
   ui::SetBkImage(window_->FindControl("image_play"), "FirstFrame");
-  if (pictureCount >= 2) window_->SetTimer(kTimerId, intervalMs_);
+  // Under reduced motion the carousel stays on its picture until a dot is
+  // chosen.
+  if (pictureCount >= 2 && !ui::ReducedMotion()) window_->SetTimer(kTimerId, intervalMs_);
 }
 
 void CCarousel::UseDownloadedPictures(const QString& folder, const QString& ext) {
@@ -55,7 +58,7 @@ bool CCarousel::OnSelectChanged(const ui::TNotifyUI& msg) {
   bool number = false;
   const int k = msg.senderName.mid(static_cast<int>(qstrlen(kDotPrefix))).toInt(&number);
   if (!number || k < 1 || k > CAnima::kMaxDots) return false;
-  window_->SetTimer(kTimerId, intervalMs_);
+  if (!ui::ReducedMotion()) window_->SetTimer(kTimerId, intervalMs_);
   if (anima_) anima_->Slide(currentSlide_, k);
   currentSlide_ = k;
   return true;

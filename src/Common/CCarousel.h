@@ -28,7 +28,9 @@ class CCarousel {
 
   // Installation start: a new engine over the built-in pictures, position 1,
   // the first dot selected, "image_play" showing "FirstFrame", and with two
-  // pictures or more the timer running with intervalMs.
+  // pictures or more the timer running with intervalMs, unless the desktop
+  // asks for reduced motion (ui::ReducedMotion): then the timer never runs
+  // and a chosen dot shows its picture without a slide.
   void Start(int pictureCount, int language, int softwareId, int intervalMs = kDefaultIntervalMs);
   // Message 2952: the downloaded pictures folder + "%d" + ext replace the
   // built-in ones position by position.

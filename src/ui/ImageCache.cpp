@@ -1,6 +1,7 @@
 #include "ui/ImageCache.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <string>
 
 #include "platform/MemoryZip.h"
@@ -13,6 +14,19 @@ QString NormaliseImageName(const QString& name) {
   return normal;
 }
 
+QString HighDensityName(const QString& name) {
+  const int dot = static_cast<int>(name.lastIndexOf('.'));
+  const int slash = static_cast<int>(name.lastIndexOf('/'));
+  QString high = name;
+  high.insert(dot > slash ? dot : high.size(), "@2x");
+  return high;
+}
+
+int SkinArtScale() {
+  const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+  return app != nullptr && app->devicePixelRatio() > 1.0 ? 2 : 1;
+}
+
 ImageCache& ImageCache::Instance() {
   static ImageCache cache;
   return cache;
@@ -20,10 +34,25 @@ ImageCache& ImageCache::Instance() {
 
 QImage ImageCache::Read(const QString& name) {
   std::string bytes;
-  if (platform::ReadResourceFile(name.toStdString(), bytes)) {
-    return QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()));
-  }
+  if (platform::ReadResourceFile(name.toStdString(), bytes)) return ReadMember(bytes, name);
   return QFile::exists(name) ? QImage(name) : QImage();
+}
+
+// A skin member, from its 2x version when the screen wants it and the skin
+// has one; a 2x file that does not decode leaves the 1x picture in use.
+QImage ImageCache::ReadMember(const std::string& bytes, const QString& name) {
+  const auto decode = [](const std::string& data) {
+    return QImage::fromData(reinterpret_cast<const uchar*>(data.data()), static_cast<int>(data.size()));
+  };
+  std::string high;
+  if (SkinArtScale() > 1 && platform::ReadResourceFile(HighDensityName(name).toStdString(), high)) {
+    QImage image = decode(high);
+    if (!image.isNull()) {
+      image.setDevicePixelRatio(2);
+      return image;
+    }
+  }
+  return decode(bytes);
 }
 
 QImage ImageCache::Get(const QString& name) {

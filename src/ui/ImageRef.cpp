@@ -42,7 +42,11 @@ ImageRef ImageRef::Parse(const QString& attribute) {
 bool DrawImage(QPainter& painter, const QRect& target, const ImageRef& ref) {
   const QImage image = ImageCache::Instance().Get(ref.name);
   if (image.isNull()) return false;
-  const QRect src = ref.source.isEmpty() ? image.rect() : ref.source;
+  // source and corner are given in layout pixels; a 2x picture holds twice
+  // as many image pixels for each of them.
+  const int scale = qMax(1, qRound(image.devicePixelRatio()));
+  const QRect src = ref.source.isEmpty() ? image.rect()
+                                         : QRect(ref.source.topLeft() * scale, ref.source.size() * scale);
   const QMargins c = ref.corner;
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   if (c.isNull()) {
@@ -50,8 +54,9 @@ bool DrawImage(QPainter& painter, const QRect& target, const ImageRef& ref) {
     return true;
   }
   // Nine parts: corners at their size, edges stretched along one axis.
-  const int sx[4] = {src.left(), src.left() + c.left(), src.right() + 1 - c.right(), src.right() + 1};
-  const int sy[4] = {src.top(), src.top() + c.top(), src.bottom() + 1 - c.bottom(), src.bottom() + 1};
+  const QMargins sc = c * scale;
+  const int sx[4] = {src.left(), src.left() + sc.left(), src.right() + 1 - sc.right(), src.right() + 1};
+  const int sy[4] = {src.top(), src.top() + sc.top(), src.bottom() + 1 - sc.bottom(), src.bottom() + 1};
   const int tx[4] = {target.left(), target.left() + c.left(), target.right() + 1 - c.right(), target.right() + 1};
   const int ty[4] = {target.top(), target.top() + c.top(), target.bottom() + 1 - c.bottom(), target.bottom() + 1};
   for (int row = 0; row < 3; ++row) {

@@ -1,7 +1,8 @@
 #pragma once
 // An image attribute of the skin: either a plain name ("skin/btn.png") or the
 // long form "file='skin/btn.png' source='0,0,20,20' corner='4,4,4,4'", where
-// source picks a part of the image and corner keeps the edges unscaled.
+// source picks a part of the image and corner keeps the edges unscaled, both
+// in layout pixels (doubled on a picture of device-pixel ratio 2).
 #include <QMargins>
 #include <QRect>
 #include <QString>

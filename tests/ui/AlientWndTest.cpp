@@ -18,6 +18,7 @@
 #include "LanguageTables.h"
 #include "SingleUserLog.h"
 #include "UiTestSupport.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "support/WaitUntil.h"
 #include "ui/Container.h"
@@ -137,4 +138,29 @@ TEST_F(AlientWnd, ProductThatCannotStartGivesDL019AndTheBox) {
   EXPECT_FALSE(boxText.isEmpty());
   const std::vector<std::string> codes = FlowErrors();
   EXPECT_NE(std::find(codes.begin(), codes.end(), "DL019"), codes.end());
+}
+
+TEST_F(AlientWnd, ReducedMotionShowsOneStillFrameAndStillStartsTheProduct) {
+  ScopedEnv still("QT_ANIMATION_DURATION_FACTOR", "0");
+  const std::string product = Script(dir_, "product", "pwd > started");
+  CAlientWnd wnd(0, "\"" + product + "\"", "p", "v", 1, kLangEnglish);
+  const int framesBefore = CAlientWnd::FrameCounter();
+  std::set<QString> seen;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (auto* fore = wnd.FindControl<ui::Container>("foreImage")) seen.insert(fore->BkImage());
+  });
+  probe.start(10);
+  QElapsedTimer clock;
+  clock.start();
+  wnd.ShowModal(nullptr);  // still closes by itself after its second
+  const qint64 shownMs = clock.elapsed();
+  probe.stop();
+  EXPECT_GE(shownMs, 950);  // its whole second (window timers may fire 5 % early)
+  EXPECT_EQ(wnd.StartResult(), 0);
+  EXPECT_TRUE(WaitUntil([&] { return !dir_.Read("started").empty(); }));
+  EXPECT_EQ(wnd.ShownFrame(), 0);
+  EXPECT_EQ(CAlientWnd::FrameCounter(), framesBefore);
+  EXPECT_EQ(seen, std::set<QString>{"skin/gif/bg00.png"});
+  ReapChildren();
 }

@@ -20,6 +20,7 @@
 #include "UiTestSupport.h"
 #include "platform/ThreadStart.h"
 #include "support/LogCapture.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 #include "ui/Container.h"
@@ -355,4 +356,28 @@ TEST_F(Carousel, BannerThreadRunsWithItsOwnSignalStack) {
   banners.Join();
   EXPECT_EQ(banners.LastResult(), 3);
   EXPECT_EQ(banners.stackBytes.load(), platform::ThreadSignalStack::kBytes);
+}
+
+// GTK's settings ask for no animations: the carousel stays on its picture,
+// and a chosen dot shows its picture at once, without a slide.
+TEST_F(Carousel, ReducedMotionKeepsThePictureStillUntilADotIsChosen) {
+  TempDir config;
+  config.Write("gtk-3.0/settings.ini", "[Settings]\ngtk-enable-animations=false\n");
+  ScopedEnv home("XDG_CONFIG_HOME", config.path());
+  ScopedEnv factor("QT_ANIMATION_DURATION_FACTOR");
+  wnd_.carousel.Start(3, kLangEnglish, 0, 300);
+  EXPECT_FALSE(wnd_.HasTimer(CCarousel::kTimerId));
+  EXPECT_EQ(Shown(), "FirstFrame");
+
+  std::vector<QString> frames;
+  QObject::connect(wnd_.carousel.Anima(), &CAnima::FramePainted, &wnd_, [&](const QString& n) { frames.push_back(n); });
+  wnd_.FindControl<ui::OptionButton>("image_play_option3")->click();
+  EXPECT_EQ(wnd_.carousel.CurrentSlide(), 3);
+  EXPECT_FALSE(wnd_.carousel.Anima()->IsSliding());
+  EXPECT_EQ(frames, std::vector<QString>{"Merge0103.png25"});
+  EXPECT_EQ(Shown(), "Merge0103.png25");
+  wnd_.FindControl<ui::OptionButton>("image_play_option1")->click();
+  EXPECT_EQ(frames.back(), "Merge0103.png00");
+  EXPECT_EQ(frames.size(), 2u);
+  EXPECT_FALSE(wnd_.HasTimer(CCarousel::kTimerId));  // nothing will move it on
 }

@@ -1,6 +1,8 @@
 // Draws the skin's pictures (backgrounds, logo, carousel pictures, animation
 // frames, icons and button states) into a folder, normally skin/skin/. The
 // pictures are committed; run this again after changing a drawing.
+// Every picture is drawn twice from the same vector drawing: at its layout
+// size (name.png) and at twice that for high-density screens (name@2x.png).
 //   qm-skin-art <output folder>
 #include <QDir>
 #include <QFileInfo>
@@ -18,17 +20,35 @@ namespace {
 const QColor kAccent(0x83, 0x72, 0xff);
 const QColor kAccentDark(0x5b, 0x48, 0xe0);
 QString g_out;
+int g_scale = 1;  // 1: name.png, 2: name@2x.png
 
+// A canvas of w x h layout pixels: painters draw in layout pixels at any scale.
 QImage Canvas(int w, int h) {
-  QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+  QImage image(w * g_scale, h * g_scale, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(g_scale);
   image.fill(Qt::transparent);
   return image;
 }
 
+bool Opaque(const QImage& image) {
+  for (int y = 0; y < image.height(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      if (qAlpha(line[x]) != 255) return false;
+    }
+  }
+  return true;
+}
+
 void Save(const QImage& image, const QString& name) {
-  const QString path = g_out + "/" + name;
+  QString file = name;
+  if (g_scale != 1) file.insert(file.lastIndexOf('.'), QString("@%1x").arg(g_scale));
+  const QString path = g_out + "/" + file;
   QDir().mkpath(QFileInfo(path).path());
-  if (!image.save(path, "PNG")) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+  // Opaque pictures are stored without an alpha channel, and every file at
+  // the strongest compression: the 2x set must not swell the skin archive.
+  const QImage stored = Opaque(image) ? image.convertToFormat(QImage::Format_RGB32) : image;
+  if (!stored.save(path, "PNG", 0)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
 }
 
 void Bubbles(QPainter& p, int w, int h, int seed, int alpha) {
@@ -285,16 +305,7 @@ void Dot(const QString& name, const QColor& color) {
   Save(image, name);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: qm-skin-art <output folder>\n");
-    return 2;
-  }
-  g_out = QString::fromLocal8Bit(argv[1]);
+void DrawAll() {
   Header();
   Complete();
   Logo();
@@ -324,5 +335,21 @@ int main(int argc, char** argv) {
   Dot("dot.png", QColor(0xd6, 0xd2, 0xee));
   Dot("dot_hot.png", QColor(0xb3, 0xaa, 0xf0));
   Dot("dot_selected.png", kAccent);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: qm-skin-art <output folder>\n");
+    return 2;
+  }
+  g_out = QString::fromLocal8Bit(argv[1]);
+  for (int scale : {1, 2}) {
+    g_scale = scale;
+    DrawAll();
+  }
   return 0;
 }
