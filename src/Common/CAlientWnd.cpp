@@ -35,6 +35,9 @@ int CAlientWnd::ShowModal(QWidget* owner) {
 }
 
 void CAlientWnd::InitWindow() {
+  // Its close button takes the focus, and Escape presses it.
+  SetEscapeButtons({"closebtn"});
+  SetFocusButtons({"closebtn"});
   SetTimer(kFrameTimerId, kFrameIntervalMs);
   ShowNextFrame();
   const std::string path = quotedPath_;

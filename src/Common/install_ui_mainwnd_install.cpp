@@ -84,6 +84,8 @@ int InstallUIMainWnd::BeginInstallTask() {
   ResizeClient(650, 360);
   CenterWindow();
   ui::SetText(progressLabel_, FormatWithDouble(formats_.progress, 0.0));
+  progressAnnounce_.Reset();
+  FocusDefaultButton();  // the running page's
   for (QWidget* notice : {failRetry_, failAdvice_, imgWarning_}) ui::SetVisible(notice, false);
   ui::SetText(startApp_, QString::fromStdString(GetLanguageText("install_page", "start_app", currentLanguage_)));
   ui::SetBkImage(background_, "skin/backgroud_complete.png");

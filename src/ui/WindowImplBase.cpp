@@ -14,6 +14,8 @@
 #include <mutex>
 #include <unordered_set>
 
+#include "ui/Accessibility.h"
+#include "ui/KeyboardFocus.h"
 #include "ui/LayoutBuilder.h"
 #include "ui/MessageEvent.h"
 
@@ -31,6 +33,8 @@ std::unordered_set<const WindowImplBase*>& LiveWindows() {
 }  // namespace
 
 WindowImplBase::WindowImplBase() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
+  WatchKeyboardFocus();
+  InstallAccessibility();
   std::lock_guard<std::mutex> lock(g_liveMutex);
   LiveWindows().insert(this);
 }
@@ -124,7 +128,8 @@ bool WindowImplBase::PressFirstShown(const QStringList& names) {
 }
 
 void WindowImplBase::FocusDefaultButton() {
-  if (QAbstractButton* button = FirstShown(defaultButtons_)) button->setFocus(Qt::OtherFocusReason);
+  const QStringList& names = focusButtons_.isEmpty() ? defaultButtons_ : focusButtons_;
+  if (QAbstractButton* button = FirstShown(names)) button->setFocus(Qt::OtherFocusReason);
 }
 
 void WindowImplBase::showEvent(QShowEvent* event) {
