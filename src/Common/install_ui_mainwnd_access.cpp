@@ -39,8 +39,13 @@ void InstallUIMainWnd::NameControlsForScreenReaders() {
   }
 }
 
+// The status label carries its own accessible name, updated only here: a
+// label without one would tell screen readers of every change of its text.
+// Setting the name is the announcement.
 void InstallUIMainWnd::AnnounceProgress(int percent) {
-  if (progressAnnounce_.Take(percent, ProgressStage(percent))) ui::AnnounceNameChanged(progressLabel_);
+  if (progressLabel_ == nullptr || !progressAnnounce_.Take(percent, ProgressStage(percent))) return;
+  const QString text = ui::MarkupToPlain(FormatWithDouble(formats_.progress, static_cast<double>(percent))).simplified();
+  progressLabel_->setAccessibleName(text);
 }
 
 void InstallUIMainWnd::resizeEvent(QResizeEvent* event) {

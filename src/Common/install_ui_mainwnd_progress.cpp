@@ -35,9 +35,9 @@ void InstallUIMainWnd::SetProgress(int percent) {
 
 void InstallUIMainWnd::ApplyProgress(int percent) {
   shownProgress_ = percent;
+  AnnounceProgress(percent);
   ui::SetText(progressLabel_, FormatWithDouble(formats_.progress, static_cast<double>(percent)));
   ui::SetValue(progressBar_, percent);
-  AnnounceProgress(percent);
   SetTaskbarProgress(percent);
   emit progressChanged(percent);
 }

@@ -137,12 +137,6 @@ bool AnnounceThrottle::Take(int percent, int stage) {
   return true;
 }
 
-void AnnounceNameChanged(QWidget* control) {
-  if (control == nullptr) return;
-  QAccessibleEvent changed(control, QAccessible::NameChanged);
-  QAccessible::updateAccessibility(&changed);
-}
-
 void AnnounceAlert(QWidget* window) {
   if (window == nullptr) return;
   QAccessibleEvent alert(window, QAccessible::Alert);

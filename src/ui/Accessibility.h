@@ -26,8 +26,6 @@ class AnnounceThrottle {
   int lastStage_ = -1;
 };
 
-// The control's text changed: screen readers read its new name.
-void AnnounceNameChanged(QWidget* control);
 // A window that interrupts the user (a message box) is read out as an alert.
 void AnnounceAlert(QWidget* window);
 

@@ -1,5 +1,6 @@
 #include "ui/TextControl.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QProxyStyle>
@@ -88,6 +89,13 @@ void TextControl::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QLabel::keyPressEvent(event);
+}
+
+bool TextControl::focusNextPrevChild(bool next) {
+  // Qt steps Tab through the links of a text before leaving it; a text with
+  // one link is one Tab stop, not two (Enter opens that link).
+  if (text().count("href=") <= 1) return QWidget::focusNextPrevChild(next);
+  return QLabel::focusNextPrevChild(next);
 }
 
 void TextControl::paintEvent(QPaintEvent* event) {

@@ -29,6 +29,7 @@ class TextControl : public QLabel {
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
 
  private:
   void Render();

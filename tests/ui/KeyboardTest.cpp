@@ -28,8 +28,10 @@ void KeyClick(QWidget* widget, Qt::Key key) {
   QApplication::sendEvent(widget, &release);
 }
 
-// A left click in the middle of a widget, as the mouse delivers it.
+// A left click in the middle of a widget, as the window delivers it: the
+// focus first (for a control that takes focus on click), then the press.
 void MouseClick(QWidget* widget) {
+  if (widget->focusPolicy() & Qt::ClickFocus) widget->setFocus(Qt::MouseFocusReason);
   const QPointF local = QRectF(widget->rect()).center();
   const QPointF global = widget->mapToGlobal(local);
   QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);

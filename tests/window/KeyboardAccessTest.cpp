@@ -17,6 +17,9 @@
 
 namespace fs = std::filesystem;
 
+// Control names readable in failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
 namespace {
 
 QString FocusName(const QWidget& window) { return window.focusWidget() ? window.focusWidget()->objectName() : QString(); }
@@ -43,12 +46,19 @@ int CentreX(const ui::WindowImplBase& w, const char* name) {
   return c->mapTo(&w, c->rect().center()).x();
 }
 
-// The named controls, which share a row, run with the reading direction.
-void ExpectReadingOrder(const ui::WindowImplBase& w, std::vector<const char*> row, bool rtl) {
+bool InReadingOrder(const ui::WindowImplBase& w, const std::vector<const char*>& row, bool rtl) {
   for (size_t i = 1; i < row.size(); ++i) {
     const int before = CentreX(w, row[i - 1]), after = CentreX(w, row[i]);
-    EXPECT_TRUE(rtl ? after < before : after > before) << row[i - 1] << " then " << row[i] << (rtl ? " (RTL)" : "");
+    if (rtl ? after >= before : after <= before) return false;
   }
+  return true;
+}
+
+// The named controls, which share a row, run with the reading direction
+// (once the layout has taken the language's direction).
+void ExpectReadingOrder(const ui::WindowImplBase& w, const std::vector<const char*>& row, bool rtl) {
+  EXPECT_TRUE(WaitFor([&] { return InReadingOrder(w, row, rtl); }, 10000))
+      << row.front() << " ... " << row.back() << (rtl ? " (right to left)" : "");
 }
 
 // Screen-reader events while a test listens.
