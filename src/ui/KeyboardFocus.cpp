@@ -32,19 +32,24 @@ class Watcher : public QObject {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget == nullptr) return false;
     const bool key = type == QEvent::KeyPress;
-    if (!key || IsFocusKey(static_cast<QKeyEvent*>(event)->key())) SetKeyboardUse(widget->window(), key);
+    NoteInput(widget->window(), key, key ? static_cast<QKeyEvent*>(event)->key() : 0);
     return false;
   }
 };
 
 }  // namespace
 
-void WatchKeyboardFocus() {
+void WatchKeyboardFocus(QWidget* window) {
   static Watcher* watcher = nullptr;
-  if (watcher != nullptr || QCoreApplication::instance() == nullptr) return;
-  watcher = new Watcher;
-  watcher->setParent(QCoreApplication::instance());
-  QCoreApplication::instance()->installEventFilter(watcher);
+  if (watcher == nullptr) {
+    watcher = new Watcher;
+    watcher->setParent(QCoreApplication::instance());
+  }
+  for (QWidget* child : window->findChildren<QWidget*>()) child->installEventFilter(watcher);
+}
+
+void NoteInput(QWidget* window, bool keyboard, int key) {
+  if (!keyboard || IsFocusKey(key)) SetKeyboardUse(window, keyboard);
 }
 
 bool ShowsFocusRing(const QWidget* widget) {

@@ -6,8 +6,12 @@
 
 namespace ui {
 
-// Installs the application-wide watcher once (window thread; idempotent).
-void WatchKeyboardFocus();
+// Watches the controls of window (window thread). The window itself is not
+// watched, as other threads post it messages: its own key and mouse
+// handlers report through NoteInput.
+void WatchKeyboardFocus(QWidget* window);
+// A key (keyboard true) or a mouse press reached window.
+void NoteInput(QWidget* window, bool keyboard, int key = 0);
 // True when widget has focus and its window is in keyboard use.
 bool ShowsFocusRing(const QWidget* widget);
 
