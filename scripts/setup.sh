@@ -9,7 +9,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libcurl4-openssl-dev libssl-dev zlib1g-dev libminizip-dev
   libjsoncpp-dev libtinyxml2-dev libeasyloggingpp-dev libproxy-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-base-private-dev libgl-dev
   qt6-wayland libxcb-cursor0 xdg-utils
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   fonts-noto-core fonts-noto-cjk fonts-dejavu-core

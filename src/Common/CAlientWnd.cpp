@@ -36,6 +36,9 @@ int CAlientWnd::ShowModal(QWidget* owner) {
 }
 
 void CAlientWnd::InitWindow() {
+  // Its close button takes the focus, and Escape presses it.
+  SetEscapeButtons({"closebtn"});
+  SetFocusButtons({"closebtn"});
   if (ui::ReducedMotion()) {
     ShowFrame(0);  // one still frame; the window still waits and starts the product
   } else {

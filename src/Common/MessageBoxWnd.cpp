@@ -3,7 +3,9 @@
 #include "Common/LanguageLook.h"
 #include "Language.h"
 #include "TestSettings.h"
+#include "ui/Accessibility.h"
 #include "ui/ControlOps.h"
+#include "ui/Markup.h"
 
 namespace {
 
@@ -68,6 +70,16 @@ void MessageBoxWnd::InitWindow() {
   SetEscapeButtons({"closebtn"});
   if (type_ != kMsgDownloadSlow) FillTexts();
   if (IsAutoRun() && !ui::IsVisible(FindControl("btn_no"))) SetTimer(kAutoConfirmTimerId, kAutoConfirmMs);
+}
+
+void MessageBoxWnd::showEvent(QShowEvent* event) {
+  ui::WindowImplBase::showEvent(event);  // focus on the first button
+  // Screen readers read the box out as an alert: its title, then its text.
+  setAccessibleName(ui::MarkupToPlain(ui::GetText(FindControl("msg_title"))).simplified());
+  const QString text = ui::MarkupToPlain(ui::GetText(FindControl("msg_describe")) + " " +
+                                         ui::GetText(FindControl("msg_question")));
+  setAccessibleDescription(text.simplified());
+  ui::AnnounceAlert(this);
 }
 
 void MessageBoxWnd::FillTexts() {

@@ -33,6 +33,7 @@ class MessageBoxWnd : public ui::WindowImplBase {
   void InitWindow() override;
   void OnClick(const ui::TNotifyUI& msg) override;
   void OnTimer(int id) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void FillTexts();

@@ -82,6 +82,8 @@ void InstallUIMainWnd::InitWindow() {
   LookUpControls();
   SetDefaultButtons({"install_btn", "start_app"});
   SetEscapeButtons({"closebtn", "install_closebtn"});
+  // Focus goes to the main button of the page shown: Setting, Finished, Running.
+  SetFocusButtons({"install_btn", "start_app", "install_minbtn"});
   carousel_ = std::make_unique<CCarousel>(this);
   banners_ = std::make_unique<CBannerThread>(this);
   for (QWidget* notice : {failRetry_, failAdvice_, imgWarning_}) ui::SetVisible(notice, false);
@@ -251,6 +253,7 @@ void InstallUIMainWnd::ApplyLanguage() {
   std::string productSize;
   items_.GetItemText("ProductSize", productSize);
   formats_ = ApplyLanguageTexts(this, currentLanguage_, siteId_, freeSpaceGB_, QString::fromStdString(productSize));
+  NameControlsForScreenReaders();
 }
 
 void InstallUIMainWnd::ListenForRaiseRequests() {

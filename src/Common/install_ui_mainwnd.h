@@ -28,6 +28,7 @@
 #include "TelemetryContext.h"
 #include "platform/BoundedThread.h"
 #include "platform/Event.h"
+#include "ui/Accessibility.h"
 #include "ui/WindowImplBase.h"
 
 class CSingleUserLog;
@@ -140,8 +141,12 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   long HandleCustomMessage(int msg, std::intptr_t wParam, std::intptr_t lParam, bool& handled) override;
   void OnTimer(int id) override;
   void OnClose() override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // Keyboard and screen readers (install_ui_mainwnd_access.cpp).
+  void NameControlsForScreenReaders();
+  void AnnounceProgress(int percent);
   // Window start-up (install_ui_mainwnd.cpp).
   void LookUpControls();
   void ReadEmbeddedItems();
@@ -244,6 +249,7 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   std::atomic<bool> installFinished_{false};
   std::atomic<int> stopProgressCreep_{0};
   std::atomic<int> shownProgress_{0};
+  ui::AnnounceThrottle progressAnnounce_;
   std::atomic<std::int64_t> packageSize_{0};
   platform::Event progressFinishEvent_{true, false};
   mutable std::mutex sharedMutex_;

@@ -83,7 +83,10 @@ int InstallUIMainWnd::BeginInstallTask() {
   FuntionImpl::StopProductService();
   ResizeClient(650, 360);
   CenterWindow();
+  progressAnnounce_.Reset();
+  AnnounceProgress(0);
   ui::SetText(progressLabel_, FormatWithDouble(formats_.progress, 0.0));
+  FocusDefaultButton();  // the running page's
   for (QWidget* notice : {failRetry_, failAdvice_, imgWarning_}) ui::SetVisible(notice, false);
   ui::SetText(startApp_, QString::fromStdString(GetLanguageText("install_page", "start_app", currentLanguage_)));
   ui::SetBkImage(background_, "skin/backgroud_complete.png");

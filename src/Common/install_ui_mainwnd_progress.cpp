@@ -35,6 +35,7 @@ void InstallUIMainWnd::SetProgress(int percent) {
 
 void InstallUIMainWnd::ApplyProgress(int percent) {
   shownProgress_ = percent;
+  AnnounceProgress(percent);
   ui::SetText(progressLabel_, FormatWithDouble(formats_.progress, static_cast<double>(percent)));
   ui::SetValue(progressBar_, percent);
   SetTaskbarProgress(percent);
@@ -110,6 +111,7 @@ void InstallUIMainWnd::LeaveRunning() {
   ui::SetEnabled(closeBtn_, true);
   ui::SelectItem(mainTab_, 0);
   closeMsgType_ = kMsgPlain;
+  FocusDefaultButton();
 }
 
 void InstallUIMainWnd::OnDownloadFailed(std::intptr_t wParam) {

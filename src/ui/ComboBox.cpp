@@ -4,6 +4,7 @@
 #include <QListView>
 #include <QPainter>
 
+#include "ui/KeyboardFocus.h"
 #include "ui/Notify.h"
 #include "ui/SkinButton.h"
 
@@ -64,7 +65,7 @@ void ComboBox::keyPressEvent(QKeyEvent* event) {
 
 void ComboBox::paintEvent(QPaintEvent* event) {
   QComboBox::paintEvent(event);
-  if (!hasFocus()) return;
+  if (!ShowsFocusRing(this)) return;
   QPainter painter(this);
   DrawFocusRing(painter, rect(), style_ ? style_->focusColor : QColor(Qt::black));
 }

@@ -1,5 +1,6 @@
 #include "ui/ProgressBar.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
@@ -15,8 +16,13 @@ void ProgressBar::SetRange(int minimum, int maximum) {
 }
 
 void ProgressBar::SetValue(int value) {
+  const int old = value_;
   value_ = std::clamp(value, min_, max_);
   update();
+  if (value_ == old) return;
+  // Screen readers follow the bar through its value interface.
+  QAccessibleValueChangeEvent changed(this, value_);
+  QAccessible::updateAccessibility(&changed);
 }
 
 void ProgressBar::paintEvent(QPaintEvent*) {

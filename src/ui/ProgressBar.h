@@ -17,6 +17,8 @@ class ProgressBar : public QWidget {
   void SetRange(int minimum, int maximum);
   void SetValue(int value);
   int GetValue() const { return value_; }
+  int Minimum() const { return min_; }
+  int Maximum() const { return max_; }
   void SetBkImage(const QString& image) { bk_ = ImageRef::Parse(image); update(); }
   void SetForeImage(const QString& image) { fore_ = ImageRef::Parse(image); update(); }
   void SetColors(const QColor& back, const QColor& fore) { back_ = back; foreColor_ = fore; update(); }

@@ -1,9 +1,11 @@
 #include "ui/SkinButton.h"
 
 #include <QKeyEvent>
+#include <algorithm>
 #include <QPainter>
 #include <QPainterPath>
 
+#include "ui/KeyboardFocus.h"
 #include "ui/Markup.h"
 #include "ui/Notify.h"
 
@@ -89,16 +91,21 @@ void SkinButton::paintEvent(QPaintEvent*) {
     painter.setFont(font());
     painter.drawText(rect().marginsRemoved(textPadding_), Qt::AlignCenter | Qt::TextWordWrap, MarkupToPlain(text()));
   }
-  if (hasFocus()) DrawFocusRing(painter, rect(), style_ ? style_->focusColor : QColor(Qt::black), round_);
+  if (ShowsFocusRing(this)) DrawFocusRing(painter, rect(), style_ ? style_->focusColor : QColor(Qt::black), round_);
 }
 
 void DrawFocusRing(QPainter& painter, const QRect& area, const QColor& color, int round) {
-  // Inside the control so no parent clips it; 2 px wide, following rounded corners.
+  // Inside the control so no parent clips it: 2 px of the accent at the edge
+  // and 1 px of white inside it, so the ring stands out on light backgrounds
+  // and on buttons filled with a colour near the accent alike.
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(QPen(color, 2));
   painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(color, 2));
   painter.drawRoundedRect(QRectF(area).adjusted(1, 1, -1, -1), round, round);
+  const qreal inner = std::max(0, round - 2);
+  painter.setPen(QPen(Qt::white, 1));
+  painter.drawRoundedRect(QRectF(area).adjusted(2.5, 2.5, -2.5, -2.5), inner, inner);
   painter.restore();
 }
 

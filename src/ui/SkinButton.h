@@ -2,8 +2,8 @@
 // A button drawn from skin images, one per state (normal, hot, pushed,
 // disabled), or from flat colours with rounded corners when it has no images.
 // Its text is drawn centred in its font and the colour of the state. A click
-// sends "click". It takes keyboard focus (Tab, click), shows it with a 2 px
-// ring in the skin's focus colour, and Enter or Space press it.
+// sends "click". It takes keyboard focus (Tab, click), shows keyboard focus
+// with the skin's ring, and Enter or Space press it.
 #include <QAbstractButton>
 #include <QColor>
 #include <QPainter>
@@ -51,7 +51,8 @@ class SkinButton : public QAbstractButton {
   QMargins textPadding_;
 };
 
-// The skin's keyboard focus ring: 2 px of color just inside area.
+// The skin's keyboard focus ring just inside area: 2 px of color with a
+// 1 px white line inside it.
 void DrawFocusRing(QPainter& painter, const QRect& area, const QColor& color, int round = 0);
 
 }  // namespace ui

@@ -1,7 +1,9 @@
 #pragma once
 // Label and text controls: a text in the skin's markup, drawn as rich text
 // with the window's fonts. A click on a link sends "link" with the link's
-// index (0 for the first link of the text).
+// index (0 for the first link of the text). A text with links takes keyboard
+// focus: Enter opens the focused link (else the first), and the skin's ring
+// shows keyboard focus.
 #include <QLabel>
 
 #include "ui/SkinStyle.h"
@@ -21,9 +23,13 @@ class TextControl : public QLabel {
   void SetEndEllipsis(bool on);
   // The rich text the label shows.
   QString Html() const { return text(); }
+  bool HasLink() const;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
 
  private:
   void Render();

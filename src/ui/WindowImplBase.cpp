@@ -14,6 +14,8 @@
 #include <mutex>
 #include <unordered_set>
 
+#include "ui/Accessibility.h"
+#include "ui/KeyboardFocus.h"
 #include "ui/LayoutBuilder.h"
 #include "ui/MessageEvent.h"
 
@@ -31,6 +33,7 @@ std::unordered_set<const WindowImplBase*>& LiveWindows() {
 }  // namespace
 
 WindowImplBase::WindowImplBase() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
+  InstallAccessibility();
   std::lock_guard<std::mutex> lock(g_liveMutex);
   LiveWindows().insert(this);
 }
@@ -54,6 +57,7 @@ bool WindowImplBase::Create(QWidget* owner, const QString& title, int width, int
   const QSize size = skin_.size.isEmpty() ? QSize(width, height) : skin_.size;
   ResizeClient(size.width(), size.height());
   InitWindow();
+  WatchKeyboardFocus(this);
   return true;
 }
 
@@ -124,7 +128,8 @@ bool WindowImplBase::PressFirstShown(const QStringList& names) {
 }
 
 void WindowImplBase::FocusDefaultButton() {
-  if (QAbstractButton* button = FirstShown(defaultButtons_)) button->setFocus(Qt::OtherFocusReason);
+  const QStringList& names = focusButtons_.isEmpty() ? defaultButtons_ : focusButtons_;
+  if (QAbstractButton* button = FirstShown(names)) button->setFocus(Qt::OtherFocusReason);
 }
 
 void WindowImplBase::showEvent(QShowEvent* event) {
@@ -135,6 +140,7 @@ void WindowImplBase::showEvent(QShowEvent* event) {
 void WindowImplBase::keyPressEvent(QKeyEvent* event) {
   // Only keys no control took arrive here: a focused button handles its own Enter.
   const int key = event->key();
+  NoteInput(this, true, key);
   if (key == Qt::Key_Escape && PressFirstShown(escapeButtons_)) return;
   if ((key == Qt::Key_Return || key == Qt::Key_Enter) && PressFirstShown(defaultButtons_)) return;
   QWidget::keyPressEvent(event);
@@ -203,6 +209,7 @@ bool WindowImplBase::InCaption(const QPoint& pos) const {
 }
 
 void WindowImplBase::mousePressEvent(QMouseEvent* event) {
+  NoteInput(this, false);
   if (event->button() != Qt::LeftButton || !InCaption(event->position().toPoint())) return QWidget::mousePressEvent(event);
   if (windowHandle() != nullptr && windowHandle()->startSystemMove()) return;
   dragging_ = true;

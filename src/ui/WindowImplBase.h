@@ -63,8 +63,10 @@ class WindowImplBase : public QWidget {
   // buttons (the close buttons), so it asks exactly what that button asks.
   void SetDefaultButtons(QStringList names) { defaultButtons_ = std::move(names); }
   void SetEscapeButtons(QStringList names) { escapeButtons_ = std::move(names); }
-  // Puts keyboard focus on the first shown default button (the page's main
-  // button); done when the window is shown, and by windows when they switch page.
+  // Puts keyboard focus on the first shown and enabled of the focus buttons
+  // (the pages' main buttons; the default buttons unless set); done when the
+  // window is shown, and by windows when they switch page.
+  void SetFocusButtons(QStringList names) { focusButtons_ = std::move(names); }
   void FocusDefaultButton();
 
   const WindowSkin& Skin() const { return skin_; }
@@ -109,6 +111,7 @@ class WindowImplBase : public QWidget {
   QPoint dragOffset_;
   QStringList defaultButtons_;
   QStringList escapeButtons_;
+  QStringList focusButtons_;
 };
 
 }  // namespace ui

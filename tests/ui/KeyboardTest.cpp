@@ -4,11 +4,16 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStyleHintReturnVariant>
+#include <QStyleOption>
+#include <QTextFormat>
 #include <set>
 
 #include "UiTestSupport.h"
 #include "ui/ComboBox.h"
 #include "ui/ControlOps.h"
+#include "ui/KeyboardFocus.h"
 #include "ui/OptionButton.h"
 
 namespace {
@@ -20,6 +25,18 @@ void KeyClick(QWidget* widget, Qt::Key key) {
   QKeyEvent press(QEvent::KeyPress, key, mods, text);
   QApplication::sendEvent(widget, &press);
   QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+  QApplication::sendEvent(widget, &release);
+}
+
+// A left click in the middle of a widget, as the window delivers it: the
+// focus first (for a control that takes focus on click), then the press.
+void MouseClick(QWidget* widget) {
+  if (widget->focusPolicy() & Qt::ClickFocus) widget->setFocus(Qt::MouseFocusReason);
+  const QPointF local = QRectF(widget->rect()).center();
+  const QPointF global = widget->mapToGlobal(local);
+  QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(widget, &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(widget, &release);
 }
 
@@ -107,6 +124,44 @@ TEST_F(Keyboard, ArrowsMoveTheLanguageComboOverShownItemsAsAChoice) {
   const std::vector<QString> expected = {"itemselect:language_combox:2", "itemselect:language_combox:0"};
   EXPECT_EQ(wnd_.notes, expected);
   combo->SetItemVisible(1, true);
+}
+
+TEST_F(Keyboard, TheFocusRingShowsForKeyboardUseOnlyNotAfterAMouseClick) {
+  QWidget* setting = wnd_.FindControl("install_setting");
+  MouseClick(setting);
+  ASSERT_TRUE(setting->hasFocus());
+  EXPECT_FALSE(ui::ShowsFocusRing(setting));
+  KeyClick(Focused(), Qt::Key_Tab);
+  EXPECT_NE(Focused(), setting);
+  EXPECT_TRUE(ui::ShowsFocusRing(Focused()));
+  QWidget* keyed = Focused();
+  MouseClick(setting);
+  EXPECT_FALSE(ui::ShowsFocusRing(setting));
+  EXPECT_FALSE(ui::ShowsFocusRing(keyed));
+}
+
+TEST_F(Keyboard, ALinkTakesTabWithTheSkinRingAndEnterOpensIt) {
+  QWidget* link = wnd_.FindControl("license_link");
+  ui::SetText(link, "I have read the {a}Licence Agreement{/a}");
+  wnd_.FindControl("license_checkbox")->setFocus(Qt::TabFocusReason);
+  KeyClick(Focused(), Qt::Key_Tab);
+  ASSERT_EQ(FocusedName(), "license_link");
+  EXPECT_TRUE(ui::ShowsFocusRing(link));
+  // No dotted outline of Qt's own around the focused link: the ring replaces it.
+  QStyleOption option;
+  option.initFrom(link);
+  QStyleHintReturnVariant outline;
+  link->style()->styleHint(QStyle::SH_TextControl_FocusIndicatorTextCharFormat, &option, link, &outline);
+  EXPECT_FALSE(outline.variant.value<QTextFormat>().hasProperty(QTextFormat::OutlinePen));
+  // Enter opens the link, both after Tab and when focus came another way,
+  // and never presses the window's default button.
+  wnd_.notes.clear();
+  KeyClick(Focused(), Qt::Key_Return);
+  link->clearFocus();
+  link->setFocus(Qt::OtherFocusReason);
+  KeyClick(Focused(), Qt::Key_Return);
+  const std::vector<QString> expected = {"link:license_link:0", "link:license_link:0"};
+  EXPECT_EQ(wnd_.notes, expected);
 }
 
 }  // namespace
