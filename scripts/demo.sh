@@ -29,9 +29,11 @@ rm -f "/opt/Vantor/Vantor Mark Eraser/started.txt" "$HOME/.local/opt/Vantor/Vant
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "== qm_downloader: click the install button; the product starts when it is installed"
   "$DEMO/bin/qm_downloader"
+elif command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
+  echo "== qm_downloader debug on a virtual screen, used from the keyboard only: Enter installs"
+  bash scripts/demo-keyboard.sh "$DEMO" | tee "$DEMO/keyboard.out"
 else
-  # No display: the window runs offscreen and clicks itself through (AutoRun).
-  echo "== qm_downloader debug, offscreen with AutoRun=1: installs and starts the product by itself"
+  echo "== qm_downloader debug, offscreen with AutoRun=1: installs and starts the product by itself (no telemetry in this mode)"
   export QT_QPA_PLATFORM=offscreen
   printf '[Settings]\nAutoRun=1\n' >"$DEMO/bin/qm_downloader.cfg"
   "$DEMO/bin/qm_downloader" debug | tee "$DEMO/downloader.out" | grep -E "Click install|UrlUsed|round (begin|end)|PackageSize|after md5|VerifyEmbeddedSignature|Start Install CmdLine|install Finished|Force Exit 8|Wait exit 3" || true

@@ -18,7 +18,7 @@ PACKAGES=(
   lldb llvm
   dbus-daemon dbus-bin
   clang libclang-rt-14-dev
-  dpkg-dev fakeroot lintian patchelf zstd debootstrap xvfb weston
+  dpkg-dev fakeroot lintian patchelf zstd debootstrap xvfb weston xdotool
 )
 
 missing=()
