@@ -19,6 +19,7 @@ PACKAGES=(
   dbus-daemon dbus-bin
   clang libclang-rt-14-dev
   dpkg-dev fakeroot lintian patchelf zstd debootstrap xvfb weston xdotool
+  at-spi2-core python3-pyatspi
 )
 
 missing=()
