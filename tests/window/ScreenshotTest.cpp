@@ -1,6 +1,6 @@
 // Screenshots of the real window in each of its states, taken while the
 // window is driven through the flow. Runs only when QM_SCREENSHOT_DIR names
-// the folder to write to (scripts/screenshots.sh).
+// the folder to write to (the README gives the command).
 #include <cstdlib>
 
 #include "Common/MessageBoxWnd.h"
