@@ -37,8 +37,14 @@ std::string FormatInt(std::int64_t value) { return std::to_string(value); }
 // One installation's state: the steps below share it in order.
 class InstallRun {
  public:
-  InstallRun(IInstallWindow& window, const InstallWorkerOptions& options)
-      : w_(window), config_(window.Config()), options_(options), attempt_(window.IsRetry() ? "Retry" : "First") {}
+  InstallRun(const InstallRequest& request, InstallHandshake& shared, IInstallObserver& window,
+             const InstallWorkerOptions& options)
+      : request_(request),
+        shared_(shared),
+        w_(window),
+        config_(shared.config),
+        options_(options),
+        attempt_(request.retry ? "Retry" : "First") {}
 
   int Run();
 
@@ -55,24 +61,30 @@ class InstallRun {
   void ForceExitForAutoRun();
   void SendExceptionReport(ExceptionKind kind);
 
-  IInstallWindow& w_;
+  bool WindowClosed() const { return shared_.Closed(); }
+  const IConfigItemSource& Items() const { return *request_.items; }
+
+  const InstallRequest& request_;
+  InstallHandshake& shared_;
+  IInstallObserver& w_;
   CConfigure& config_;
   const InstallWorkerOptions& options_;
   const std::string attempt_;
   std::int64_t t0_ = TickCountMs(), t1_ = 0, t2_ = 0;
   std::string url_, packagePath_, addressLabel_;
+  // The package's size, from the first progress report that has one.
+  std::atomic<std::int64_t> packageSize_{0};
   PrivatePackageCopy copy_;
 };
 
 int InstallRun::Run() {
-  w_.ResetDownloadProgress();
-  MakeConfigurationReady(config_, w_.AsyncQueryAbandoned(), w_.ConfigItems());
+  MakeConfigurationReady(config_, shared_.asyncQueryAbandoned, Items());
   Log().AddUserLog_funnelEx("Download", "DownloadConfigReady", "default_config",
                             config_.source == CConfigure::kFromFile ? "1" : "0", false);
   if (!ChooseUrl()) return -1;
   PrepareFiles();
   const int result = DownloadRounds();
-  if (w_.WindowClosed()) {
+  if (WindowClosed()) {
     QMLOG(" Window closed, installation abandoned");
     return -1;
   }
@@ -92,7 +104,7 @@ int InstallRun::Run() {
   }
   if (!Verify()) return -1;
   // A close means stop: nothing new starts once the window has gone.
-  if (w_.WindowClosed()) {
+  if (WindowClosed()) {
     QMLOG(" Window closed after verification, setup not started");
     return -1;
   }
@@ -109,7 +121,7 @@ bool InstallRun::ChooseUrl() {
   url_ = LegacyFallback(url_);
   w_.SetAdviceUrl(url_);
   std::string itemUrl;
-  w_.ConfigItems().GetItemText("Extra_download_url", itemUrl);
+  Items().GetItemText("Extra_download_url", itemUrl);
   const std::string fileName = InstallerFileNameFor(itemUrl, config_.Software_version);
   if (url_.size() < kMinUrlLength || fileName.empty()) {
     QMLOG("url is empty");
@@ -138,7 +150,7 @@ std::string InstallRun::LegacyFallback(std::string url) {
   if (status != 404) return url;
   for (const char* label : {"Download_url", "Extra_download_url"}) {
     std::string candidate;
-    w_.ConfigItems().GetItemText(label, candidate);
+    Items().GetItemText(label, candidate);
     if (!candidate.empty() && !IsCdnUrl(candidate)) {
       QMLOG(" UrlUsed change to: " << candidate);
       return candidate;
@@ -190,7 +202,7 @@ int InstallRun::DownloadRounds() {
   constexpr int kChangedRoundsLimit = 2;
   int changedRounds = 0;
   auto growth = std::make_shared<GrowthClock>();
-  for (int round = 1; round <= options_.rounds && !w_.WindowClosed(); ++round) {
+  for (int round = 1; round <= options_.rounds && !WindowClosed(); ++round) {
     char label[256];
     std::snprintf(label, sizeof label, "%s-%d", addressLabel_.c_str(), round);
     Log().AddUserLog_funnelEx("Download", "Use download address", "Use download address Type", label, false);
@@ -198,18 +210,20 @@ int InstallRun::DownloadRounds() {
     QMLOG(" Tasks info, round begin, current = " << round << ", total = " << options_.rounds);
     std::string cdnReport;
     DownloadTimings timings = options_.timings;
-    if (!timings.cancel) timings.cancel = w_.CloseSignal();
+    if (!timings.cancel) timings.cancel = shared_.CloseSignal();
     CDownLoadImpl impl(timings);
     growth->NewRound();
     impl.SetProgressCallback([this, growth](std::int64_t done, std::int64_t total) {
       growth->Saw(done);
+      std::int64_t unknown = 0;
+      if (total > 0) packageSize_.compare_exchange_strong(unknown, total);
       w_.OnDownloadProgress(done, total);
     });
     result = impl.SuperDownloadFile(url_, packagePath_, cdnReport, true);
     QMLOG(" Tasks info, round end, current = " << round << ", total = " << options_.rounds
           << ", result = " << result);
     if (!cdnReport.empty()) Log().AddUserLog("Other", "CDNInfor", cdnReport, false);
-    if (result != Completed && w_.WindowClosed()) break;  // stopped by the close, not a failure to report
+    if (result != Completed && WindowClosed()) break;  // stopped by the close, not a failure to report
     if (result == Completed) {
       if (round > 1) QMLOG("Success，The Retry Frequency is: " << round - 1);
       break;
@@ -235,9 +249,9 @@ void InstallRun::ReportRoundFailure(int result) {
 }
 
 void InstallRun::SendExceptionReport(ExceptionKind kind) {
-  const int downloaderId = kind == ExceptionKind::TooManyRedirects ? config_.Downloader_id : w_.DownloaderId();
+  const int downloaderId = kind == ExceptionKind::TooManyRedirects ? config_.Downloader_id : request_.downloaderId;
   const std::string body =
-      ExceptionReportBody(kind, downloaderId, config_.source, config_.getQueryUrl(), w_.AdviceUrl());
+      ExceptionReportBody(kind, downloaderId, config_.source, config_.getQueryUrl(), url_);
   std::string response;
   const int code = PostExceptionReport(body, IsTestEnv(), response);
   QMLOG(ExceptionReportLogText(kind, response, code));
@@ -249,7 +263,7 @@ void InstallRun::ReportStatistics() {
   Log().AddUserLog("Other", "MDownloadTime", FormatInt(seconds), false);
   Log().AddUserLog_funnel("CoreFuncEvent", "Downloading", 0, "Download", "CoreFuncEnd", "null", false);
   // A download under a second counts as one second, not as an infinite speed.
-  const float speed = static_cast<float>(w_.RecordedPackageSize()) / static_cast<float>(std::max<std::int64_t>(seconds, 1)) /
+  const float speed = static_cast<float>(packageSize_.load()) / static_cast<float>(std::max<std::int64_t>(seconds, 1)) /
                       1048576.0f;
   char text[64];
   std::snprintf(text, sizeof text, "%.2fMB/s", speed);
@@ -297,7 +311,7 @@ bool InstallRun::RunSetup() {
   std::tm local{};
   localtime_r(&now, &local);
   const SetupCommand command =
-      BuildSetupCommand(w_.GetInstallPath(), w_.InstallerLanguageCode(), Log().GetLogDir(),
+      BuildSetupCommand(request_.installPath, request_.installerLanguageCode, Log().GetLogDir(),
                         InstallerLogFileName(config_.Software_name, local), TrackingValueFor(platform::ExecutablePath()));
   QMLOG(" [Download File Path]: " << packagePath_);
   QMLOG(" [Start Install CmdLine]: " << command.commandLine);
@@ -326,7 +340,7 @@ bool InstallRun::RunSetup() {
   w_.SetInstallFinished(true);
   const int progress = w_.InstallProgressValue();
   QMLOG(" install Finished, progress: " << progress);
-  if (progress >= 99) w_.ProgressFinishEvent().Set();
+  if (progress >= 99) shared_.progressFinished.Set();
   Log().AddUserLog("Download", "6.ProgramFinsh", attempt_, false);
   Log().AddUserLog_funnel("CoreFuncEvent", "Installing", 0, "Download", "CoreFuncEnd", "null", false);
   Log().AddUserLog("Other", "InstallTime", FormatInt((TickCountMs() - t4) / 1000), false);
@@ -338,18 +352,18 @@ void InstallRun::Finish() {
   // A setup program already running when the window closed is left to
   // finish (stopping it halfway could break the product), but nothing is
   // opened or started for a user who has gone.
-  if (w_.WindowClosed()) {
+  if (WindowClosed()) {
     QMLOG(" Window closed during setup, product not started");
     ClearAPPData(packagePath_);
     return;
   }
   std::string productUrl;
-  if (w_.ConfigItems().GetItemText(w_.ProductUrlLabel(), productUrl) && !productUrl.empty()) {
+  if (Items().GetItemText(request_.productUrlLabel, productUrl) && !productUrl.empty()) {
     QMLOG(" Open Url: " << productUrl);
     w_.OpenUrl(productUrl);
   }
   w_.WriteProductLanguage();
-  w_.ProgressFinishEvent().Wait();
+  shared_.progressFinished.Wait();
   w_.PostWorkerMessage(kMsgInstalled, 0);
   const double minutes = static_cast<double>((TickCountMs() - t2_) / 600) / 100.0;
   char text[64];
@@ -358,7 +372,7 @@ void InstallRun::Finish() {
   ClearAPPData(packagePath_);
   // The window starts the product (behind its waiting window); only an
   // unattended run starts it directly, before its window closes.
-  if (w_.NeedStartFlag() == 1 && !w_.WindowClosed()) w_.ClickStartApp();
+  if (request_.needStartFlag == 1 && !WindowClosed()) w_.ClickStartApp();
   if (IsAutoRun()) ForceExitForAutoRun();
 }
 
@@ -409,7 +423,8 @@ void ApplyVerifiedMarker(const std::string& packagePath, const CConfigure& confi
   RemoveIfPresent(markerPath);
 }
 
-int InstallThreadFunc(IInstallWindow& window, const InstallWorkerOptions& options) {
-  InstallRun run(window, options);
+int InstallThreadFunc(const InstallRequest& request, InstallHandshake& shared, IInstallObserver& window,
+                      const InstallWorkerOptions& options) {
+  InstallRun run(request, shared, window, options);
   return run.Run();
 }

@@ -2,10 +2,13 @@
 // The install worker: one installation from the click to the started product,
 // on its own thread. Configuration, URL, up to 12 download rounds,
 // verification, the silent setup run, and the hand-over for the product start.
-// It talks to the window only through IInstallWindow.
+// It is given an InstallRequest, shares the window's InstallHandshake, and
+// tells the window what happens through IInstallObserver.
 #include <chrono>
 
 #include "DownloadTimings.h"
+#include "InstallHandshake.h"
+#include "InstallRequest.h"
 #include "InstallWindow.h"
 
 struct InstallWorkerOptions {
@@ -18,7 +21,8 @@ struct InstallWorkerOptions {
 
 // 0 when the setup program finished, 1 when the package is not an installer
 // and was only downloaded, -1 on any failure.
-int InstallThreadFunc(IInstallWindow& window, const InstallWorkerOptions& options = {});
+int InstallThreadFunc(const InstallRequest& request, InstallHandshake& shared, IInstallObserver& window,
+                      const InstallWorkerOptions& options = {});
 
 // Deletes the package, its task-info file and its marker file.
 void ClearAPPData(const std::string& packagePath);

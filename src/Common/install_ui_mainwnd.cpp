@@ -101,8 +101,8 @@ void InstallUIMainWnd::InitWindow() {
   const std::string programFiles = options_.programFilesFolder.empty() ? ProgramFilesFolder() : options_.programFilesFolder;
   defaultInstallPath_ = programFiles + "/" + kBrandFolder;
   ui::SetText(pathEdit_, QString::fromStdString(defaultInstallPath_));
-  configThread_ = platform::BoundedThread([this] { AsyncGetCbsInfo(config_, asyncQueryAbandoned_); });
-  progressFinishEvent_.Reset();
+  configThread_ = platform::BoundedThread([this] { AsyncGetCbsInfo(config_, handshake_.asyncQueryAbandoned); });
+  handshake_.progressFinished.Reset();
   QMLOG(" CreateEvent successfully ");
   carouselInterval_ = CCarousel::kDefaultIntervalMs;
   LogStartupFacts();
@@ -343,7 +343,7 @@ void InstallUIMainWnd::CloseLabelAndStage(std::string& label, std::string& stage
 void InstallUIMainWnd::OnClose() {
   if (closing_) return;
   closing_ = true;
-  closeSignal_->store(true);
+  handshake_.Close();
   std::string label, stage;
   CloseLabelAndStage(label, stage);
   StartCloseBundleUpload(label);  // only when the service asked for it (policy 2)
@@ -355,7 +355,7 @@ void InstallUIMainWnd::OnClose() {
   }
   // A worker waiting for the progress animation must not wait for a window
   // that is gone.
-  progressFinishEvent_.Set();
+  handshake_.progressFinished.Set();
   // Nothing more is fetched for a window that is gone.
   if (banners_) banners_->Cancel();
   if (options_.quit) options_.quit();
@@ -364,8 +364,8 @@ void InstallUIMainWnd::OnClose() {
 
 void InstallUIMainWnd::WaitForAllThreadExit() {
   QMLOG("InstallUIMainWnd WaitForAllThreadExit");
-  asyncQueryAbandoned_ = true;
-  progressFinishEvent_.Set();
+  handshake_.asyncQueryAbandoned = true;
+  handshake_.progressFinished.Set();
   const std::chrono::milliseconds limit(options_.threadExitLimitMs);
   if (!configThread_.JoinWithin(limit)) QMLOG(" Configuration query did not end in time, left behind");
   if (banners_) {

@@ -7,9 +7,10 @@
 // start, retry or close. WaitForAllThreadExit waits for the threads it
 // started, each for a bounded time.
 //
-// Threads: everything runs on the window's thread except the IInstallWindow
+// Threads: everything runs on the window's thread except the IInstallObserver
 // calls of the worker, which only touch atomics, locked values or post
-// messages to the window.
+// messages to the window. The worker reads its InstallRequest, filled here
+// before it starts, and shares only the InstallHandshake with the window.
 #include <QLocalServer>
 #include <atomic>
 #include <map>
@@ -24,6 +25,8 @@
 #include "CConfigure.h"
 #include "Common/LanguageTexts.h"
 #include "Common/MainWindowOptions.h"
+#include "InstallHandshake.h"
+#include "InstallRequest.h"
 #include "InstallWindow.h"
 #include "TelemetryContext.h"
 #include "platform/BoundedThread.h"
@@ -54,7 +57,7 @@ enum MainWindowMessage : int {
   kMsgWorkerStartFailed = 2964,  // the worker could not start the product
 };
 
-class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, public ITelemetryWindow {
+class InstallUIMainWnd : public ui::WindowImplBase, public IInstallObserver, public ITelemetryWindow {
   Q_OBJECT
  public:
   explicit InstallUIMainWnd(MainWindowOptions options = {});
@@ -96,33 +99,28 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   float FreeSpaceGB() const { return freeSpaceGB_; }
   CSingleUserLog& UserLog() const;
 
-  // IInstallWindow: called by the install worker on its thread.
+  // IInstallObserver: called by the install worker on its thread.
   void PostWorkerMessage(int message, std::intptr_t wParam) override;
-  CConfigure& Config() override { return config_; }
-  const IConfigItemSource& ConfigItems() const override { return items_; }
-  std::atomic<bool>& AsyncQueryAbandoned() override { return asyncQueryAbandoned_; }
-  bool IsRetry() const override { return isRetry_; }
   void SetAdviceUrl(const std::string& url) override;
-  std::string AdviceUrl() const override;
-  int DownloaderId() const override { return downloaderId_; }
-  int NeedStartFlag() const override { return needStartFlag_; }
   void SetStopProgressCreep(int value) override { stopProgressCreep_ = value; }
   void SetInstallFinished(bool value) override { installFinished_ = value; }
-  platform::Event& ProgressFinishEvent() override { return progressFinishEvent_; }
   int InstallProgressValue() const override { return shownProgress_; }
-  std::string GetInstallPath() const override;
-  std::string InstallerLanguageCode() const override;
-  std::string ProductUrlLabel() const override;
-  void WriteProductLanguage() override;
-  void ResetDownloadProgress() override { packageSize_ = 0; }
   void OnDownloadProgress(std::int64_t done, std::int64_t total) override;
-  std::int64_t RecordedPackageSize() const override { return packageSize_; }
+  void WriteProductLanguage() override;
   void OpenUrl(const std::string& url) override;
   void ClickStartApp() override;
   void CloseWindow() override;
   void ReleaseInstanceLock() override;
-  bool WindowClosed() const override { return closing_; }
-  std::shared_ptr<const std::atomic<bool>> CloseSignal() const override { return closeSignal_; }
+
+  // Installation folder of the pre-install checks, from the path box.
+  std::string GetInstallPath() const;
+  std::string AdviceUrl() const;
+  // Installer language code and "product_url_…" label of the chosen language.
+  std::string InstallerLanguageCode() const;
+  std::string ProductUrlLabel() const;
+  const InstallHandshake& Handshake() const { return handshake_; }
+  // The package's size, from the attempt's first progress report.
+  std::int64_t RecordedPackageSize() const { return packageSize_; }
 
   // ITelemetryWindow: read by the telemetry delivery thread.
   std::string ProductVersion() const override;
@@ -217,7 +215,9 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
     bool GetItemText(const std::string& name, std::string& text) const override;
     std::map<std::string, std::string> items;
   } items_;
-  CConfigure config_{0, 0, 0};
+  // Shared with the install workers; config_ is its configuration record.
+  InstallHandshake handshake_;
+  CConfigure& config_ = handshake_.config;
   int downloaderId_ = 0, siteId_ = 0, languageId_ = 0, needStartFlag_ = 0, adminFlag_ = 0, chooseLicense_ = 0,
       mainPid_ = 0;
   std::atomic<int> waitAnimationSeconds_{0};
@@ -227,14 +227,10 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   std::atomic<int> currentLanguage_{0};
   int closeMsgType_ = 2;
   std::atomic<bool> isRetry_{false};
-  std::atomic<bool> asyncQueryAbandoned_{false};
   std::atomic<bool> launchAttempted_{false};
   bool bannerReady_ = false;
   bool startTimeSent_ = false;
   std::atomic<bool> closing_{false};
-  // Set with closing_; shared with the worker's download, which may outlive
-  // a window that stopped waiting for it.
-  std::shared_ptr<std::atomic<bool>> closeSignal_ = std::make_shared<std::atomic<bool>>(false);
   int carouselFrameCount_ = 0, carouselInterval_ = CCarousel::kDefaultIntervalMs;
   // The running page's carousel and the thread that fetches its banners.
   std::unique_ptr<CCarousel> carousel_;
@@ -251,10 +247,10 @@ class InstallUIMainWnd : public ui::WindowImplBase, public IInstallWindow, publi
   std::atomic<int> shownProgress_{0};
   ui::AnnounceThrottle progressAnnounce_;
   std::atomic<std::int64_t> packageSize_{0};
-  platform::Event progressFinishEvent_{true, false};
   mutable std::mutex sharedMutex_;
   std::string adviceUrl_;
-  std::string workerInstallPath_;  // the install path the running worker uses
+  // What the running worker was asked: filled before it starts, read by it.
+  InstallRequest request_;
   std::string productVersion_;
   std::vector<std::string> queuedUrls_;
 

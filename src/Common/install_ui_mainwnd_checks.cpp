@@ -102,7 +102,7 @@ bool InstallUIMainWnd::IsPathPendingRename(const std::string&) const { return fa
 std::string InstallUIMainWnd::GetInstallPath() const {
   if (QThread::currentThread() != thread()) {
     std::lock_guard<std::mutex> lock(sharedMutex_);
-    return workerInstallPath_;
+    return request_.installPath;
   }
   return NormaliseInstallPath(ui::GetText(pathEdit_).toStdString(), embeddedProductName_);
 }

@@ -107,12 +107,21 @@ int InstallUIMainWnd::BeginInstallTask() {
 void InstallUIMainWnd::StartWorker() {
   installFinished_ = false;
   stopProgressCreep_ = 0;
-  progressFinishEvent_.Reset();
+  handshake_.progressFinished.Reset();
+  packageSize_ = 0;
   {
     std::lock_guard<std::mutex> lock(sharedMutex_);
-    workerInstallPath_ = GetInstallPath();
+    request_.retry = isRetry_;
+    request_.downloaderId = downloaderId_;
+    request_.needStartFlag = needStartFlag_;
+    request_.installPath = GetInstallPath();
+    request_.installerLanguageCode = InstallerLanguageCode();
+    request_.productUrlLabel = ProductUrlLabel();
+    request_.items = &items_;
   }
-  workers_.emplace_back([this] { InstallThreadFunc(*this, options_.worker); });
+  // The worker gets its own copy: a retry's next request never changes the
+  // one an earlier worker still winding down reads.
+  workers_.emplace_back([this, request = request_] { InstallThreadFunc(request, handshake_, *this, options_.worker); });
 }
 
 void InstallUIMainWnd::OnStartAppClick() {

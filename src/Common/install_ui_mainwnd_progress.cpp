@@ -209,7 +209,7 @@ void InstallUIMainWnd::OnInstallCreep() {
   }
   KillTimer(kTimerInstallCreep);
   if (!finished) return;
-  if (next > 98) progressFinishEvent_.Set();
+  if (next > 98) handshake_.progressFinished.Set();
   else SetTimer(kTimerLastProgress, options_.timings.lastProgressMs);
 }
 
@@ -219,7 +219,7 @@ void InstallUIMainWnd::OnLastProgress() {
   if (next <= 100) SetProgress(next);
   if (shownProgress_ >= 100) {
     KillTimer(kTimerLastProgress);
-    progressFinishEvent_.Set();
+    handshake_.progressFinished.Set();
   }
 }
 

@@ -72,7 +72,7 @@ TEST_P(CollectorsTest, InstallWorkerEndsWhenTheExceptionCollectorHangsOrIsDown) 
   options.timings.networkAlive = [] { return true; };
   LogCapture log;
 
-  EXPECT_EQ(InstallThreadFunc(window, options), -1);
+  EXPECT_EQ(window.Run(options), -1);
   EXPECT_EQ(window.Messages(), (std::vector<std::pair<int, std::intptr_t>>{{kMsgDownloadFailed, TooManyRedirects}}));
   // Both reports were given up by the worker itself: a time-out against the
   // hanging collector, a refused connection against the one that is down.

@@ -103,7 +103,7 @@ TEST_F(InstallWorker, HappyPathInstallsAndCleansUp) {
   const std::string package = DemoPackage("markeraser_setup.exe");
   server_.ServeBytes(kPackagePath, package);
   auto window = Window(server_.Url(kPackagePath), GetMd5Hex(package));
-  EXPECT_EQ(InstallThreadFunc(*window, options_), 0);
+  EXPECT_EQ(window->Run(options_), 0);
   EXPECT_EQ(window->MessageIds(), (std::vector<int>{kMsgVerifyStart, kMsgInstallStarted, kMsgInstalled}));
   EXPECT_TRUE(fs::exists(dir_ / "install/MarkEraser.exe"));
   for (const char* suffix : {"", ".xml", ".db"}) EXPECT_FALSE(fs::exists(PackageFile() + suffix)) << suffix;
@@ -134,7 +134,7 @@ TEST_F(InstallWorker, AWindowClosedDuringVerificationOrSetupStartsNothingNew) {
     window->needStart = 1;
     window->closeAtMessage = closeAt;
     Actions();
-    InstallThreadFunc(*window, options_);
+    window->Run(options_);
     const auto actions = Actions();
     EXPECT_EQ(window->startClicks, 0);
     EXPECT_TRUE(window->openedUrls.empty());
@@ -165,7 +165,7 @@ TEST_F(InstallWorker, AWindowClosedDuringTheDownloadStopsItsTransfers) {
   window->closeOnProgress = true;
   std::atomic<bool> ended{false};
   std::thread worker([&] {
-    InstallThreadFunc(*window, options_);
+    window->Run(options_);
     ended = true;
   });
   const bool endedInTime = WaitUntil([&] { return ended.load(); });
@@ -185,7 +185,7 @@ TEST_F(InstallWorker, AWindowClosedDuringTheDownloadStopsItsTransfers) {
 TEST_F(InstallWorker, NoServiceUrlEndsWithUrlEmpty) {
   auto window = Window("http://dl.example.com/markeraser_setup.exe", "");
   window->config.candidateUrls.clear();
-  EXPECT_EQ(InstallThreadFunc(*window, options_), -1);
+  EXPECT_EQ(window->Run(options_), -1);
   EXPECT_EQ(window->Messages(), (std::vector<std::pair<int, std::intptr_t>>{{kMsgDownloadFailed, 14}}));
   EXPECT_EQ(window->config.status, CConfigure::kNotReady);
   EXPECT_TRUE(Has(Actions(), "FlowError:DL023"));
@@ -196,7 +196,7 @@ TEST_F(InstallWorker, EveryRoundFailsAndTheLastResultIsPosted) {
   auto window = Window(server_.Url(kPackagePath), "");
   options_.timings.probeRetryPauseMs = 1;
   LogCapture log;
-  EXPECT_EQ(InstallThreadFunc(*window, options_), -1);
+  EXPECT_EQ(window->Run(options_), -1);
   const auto messages = window->Messages();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].first, kMsgDownloadFailed);
@@ -219,7 +219,7 @@ TEST_F(InstallWorker, VerifiedPackageIsReusedWithoutDownloading) {
   }
   const auto rangesBefore = server_.RangesAsked(kPackagePath).size();
   auto window = Window(server_.Url(kPackagePath), md5);
-  EXPECT_EQ(InstallThreadFunc(*window, options_), 0);
+  EXPECT_EQ(window->Run(options_), 0);
   EXPECT_EQ(server_.RangesAsked(kPackagePath).size(), rangesBefore);
 
   // A marker of another version throws the package away.
@@ -238,7 +238,7 @@ TEST_F(InstallWorker, Md5MismatchWithValidSignatureGoesOn) {
   server_.ServeBytes(kPackagePath, DemoPackage("markeraser_setup.exe"));
   auto window = Window(server_.Url(kPackagePath), "0123456789abcdef0123456789abcdef");
   window->config.queryUrl = "https://api.x.com/queryDownloaderV2?LanguageId=1033&SoftWareID=127&SiteID=61";
-  EXPECT_EQ(InstallThreadFunc(*window, options_), 0);
+  EXPECT_EQ(window->Run(options_), 0);
   SetExceptionCollectorHostForTesting("");
   EXPECT_TRUE(Has(Actions(), "FlowError:DL013"));
   EXPECT_TRUE(fs::exists(dir_ / "install/MarkEraser.exe"));
@@ -271,7 +271,7 @@ TEST_F(InstallWorker, BadSignaturesStopBeforeAnythingRuns) {
     const std::string path = "/case" + std::to_string(++n) + kPackagePath;
     server_.ServeBytes(path, c.bytes);
     auto window = Window(server_.Url(path), c.md5Matches ? GetMd5Hex(c.bytes) : GetMd5Hex(good));
-    EXPECT_EQ(InstallThreadFunc(*window, options_), -1) << c.name;
+    EXPECT_EQ(window->Run(options_), -1) << c.name;
     EXPECT_EQ(window->MessageIds(), (std::vector<int>{kMsgVerifyStart, kMsgSignatureFailed})) << c.name;
     EXPECT_TRUE(Has(Actions(), std::string("FlowError:") + c.code)) << c.name;
     EXPECT_FALSE(fs::exists(dir_ / "install/MarkEraser.exe")) << c.name;
@@ -302,7 +302,7 @@ TEST_F(InstallWorker, SignatureFromACaTheSystemTrustsIsNotThePublishers) {
     const std::string path = std::string("/public-ca-") + (md5Matches ? "md5" : "nomd5") + kPackagePath;
     server_.ServeBytes(path, resigned);
     auto window = Window(server_.Url(path), md5Matches ? GetMd5Hex(resigned) : GetMd5Hex("other"));
-    EXPECT_EQ(InstallThreadFunc(*window, options_), -1);
+    EXPECT_EQ(window->Run(options_), -1);
     EXPECT_EQ(window->MessageIds(), (std::vector<int>{kMsgVerifyStart, kMsgSignatureFailed}));
     EXPECT_TRUE(Has(Actions(), md5Matches ? "FlowError:DL014" : "FlowError:DL015"));
     EXPECT_NE(log.Text().find(" VerifyEmbeddedSignature result is -2146762748, The signature is present, but not trusted."),
@@ -317,7 +317,7 @@ TEST_F(InstallWorker, SetupTimeOutAndSetupErrors) {
   server_.ServeBytes(kPackagePath, slow);
   auto window = Window(server_.Url(kPackagePath), GetMd5Hex(slow));
   window->config.InstallTimeout = 3;
-  EXPECT_EQ(InstallThreadFunc(*window, options_), -1);
+  EXPECT_EQ(window->Run(options_), -1);
   EXPECT_EQ(window->MessageIds(), (std::vector<int>{kMsgVerifyStart, kMsgInstallStarted, kMsgInstallTimeout}));
   EXPECT_TRUE(Has(Actions(), "FlowError:DL016"));
   // The timed-out setup program is left running by design; end it here.
@@ -326,14 +326,14 @@ TEST_F(InstallWorker, SetupTimeOutAndSetupErrors) {
   const std::string failing = DemoPackage("markeraser_setup_fail.exe");
   server_.ServeBytes(kPackagePath, failing);
   auto second = Window(server_.Url(kPackagePath), GetMd5Hex(failing));
-  EXPECT_EQ(InstallThreadFunc(*second, options_), 0);  // an error exit counts as finished
+  EXPECT_EQ(second->Run(options_), 0);  // an error exit counts as finished
   EXPECT_EQ(second->MessageIds().back(), kMsgInstalled);
 }
 
 TEST_F(InstallWorker, NonInstallerPackageIsOnlyDownloaded) {
   server_.ServeBytes("/downloads/extra/markeraser.zip", std::string(2 << 20, 'z'));
   auto window = Window(server_.Url("/downloads/extra/markeraser.zip"), "");
-  EXPECT_EQ(InstallThreadFunc(*window, options_), 1);
+  EXPECT_EQ(window->Run(options_), 1);
   EXPECT_EQ(window->MessageIds(), (std::vector<int>{kMsgNotInstaller}));
 }
 
@@ -345,7 +345,7 @@ TEST_F(InstallWorker, LegacySystemsFallBackWhenThePackageIsGone) {
   options_.osVersion = 8.0f;
   options_.rounds = 1;
   LogCapture log;
-  InstallThreadFunc(*window, options_);
+  window->Run(options_);
   EXPECT_NE(log.Text().find(" UrlUsed change to: " + server_.Url(kPackagePath)), std::string::npos) << log.Text();
   EXPECT_EQ(window->AdviceUrl(), server_.Url(kPackagePath));
 }
@@ -364,7 +364,7 @@ TEST_F(InstallWorker, EmbeddedConfigurationDownloadsAfreshWithoutMd5) {
   }
   const auto rangesBefore = server_.RangesAsked(kPackagePath).size();
   LogCapture log;
-  EXPECT_EQ(InstallThreadFunc(*window, options_), 0);
+  EXPECT_EQ(window->Run(options_), 0);
   EXPECT_GT(server_.RangesAsked(kPackagePath).size(), rangesBefore);
   EXPECT_NE(log.Text().find(" Configure Load From File, clearAppData Before Download! "), std::string::npos);
   EXPECT_FALSE(Has(Actions(), "FlowError:DL013"));
@@ -383,7 +383,7 @@ TEST_F(InstallWorker, SuccessInTheThirdRoundAfterTwoFailedOnes) {
     WaitUntil([&] { return done || log.Text().find(" Tasks info, round begin, current = 3") != std::string::npos; });
     server_.SetOptions(kPackagePath, ServeOptions{});
   });
-  const int result = InstallThreadFunc(*window, options_);
+  const int result = window->Run(options_);
   done = true;
   recovery.join();
   EXPECT_EQ(result, 0);
@@ -400,7 +400,7 @@ TEST_F(InstallWorker, ServerWhoseLengthKeepsChangingIsGivenUpAfterTwoRounds) {
   server_.ServeBytes(kPackagePath, package, ServeOptions{.claimedTotal = static_cast<std::int64_t>(package.size()) + 1});
   auto window = Window(server_.Url(kPackagePath), GetMd5Hex(package));
   LogCapture log;
-  EXPECT_EQ(InstallThreadFunc(*window, options_), -1);
+  EXPECT_EQ(window->Run(options_), -1);
   EXPECT_NE(log.Text().find(" Tasks info, round begin, current = 2"), std::string::npos);
   EXPECT_EQ(log.Text().find(" Tasks info, round begin, current = 3"), std::string::npos);
   EXPECT_EQ(window->Messages(), (std::vector<std::pair<int, std::intptr_t>>{{kMsgDownloadFailed, RemoteChanged}}));
@@ -420,7 +420,7 @@ TEST_F(InstallWorker, NoProgressAcrossRoundsEndsTheInstallAtItsStallLimit) {
   options_.timings.probeBudgetMs = 1000;
   options_.timings.installStallMs = 2500;
   LogCapture log;
-  EXPECT_EQ(InstallThreadFunc(*window, options_), -1);
+  EXPECT_EQ(window->Run(options_), -1);
   EXPECT_NE(log.Text().find("no download progress for"), std::string::npos);
   // Each round probes at least 1.5 s: the limit ends the install after two.
   EXPECT_EQ(log.Text().find(" Tasks info, round begin, current = 3"), std::string::npos);
@@ -437,7 +437,7 @@ TEST_F(InstallWorker, RedirectLoopSendsItsExceptionReportEachRound) {
   window->config.queryUrl = "https://api.x.com/queryDownloaderV2?LanguageId=1033";
   options_.rounds = 2;
   options_.timings.probeRetryPauseMs = 1;
-  EXPECT_EQ(InstallThreadFunc(*window, options_), -1);
+  EXPECT_EQ(window->Run(options_), -1);
   SetExceptionCollectorHostForTesting("");
   EXPECT_EQ(window->Messages(), (std::vector<std::pair<int, std::intptr_t>>{{kMsgDownloadFailed, TooManyRedirects}}));
   const auto actions = Actions();

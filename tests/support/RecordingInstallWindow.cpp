@@ -1,9 +1,23 @@
 #include "support/RecordingInstallWindow.h"
 
-RecordingInstallWindow::RecordingInstallWindow(const std::string& embeddedXml) : items_(embeddedXml) {}
+RecordingInstallWindow::RecordingInstallWindow(const std::string& embeddedXml)
+    : config(shared.config), items_(embeddedXml) {
+  config = CConfigure{127, 1033, 61};
+}
+
+int RecordingInstallWindow::Run(const InstallWorkerOptions& options) {
+  InstallRequest request;
+  request.downloaderId = config.Downloader_id;
+  request.needStartFlag = needStart;
+  request.installPath = installPath;
+  request.installerLanguageCode = "en";
+  request.productUrlLabel = "product_url_english";
+  request.items = &items_;
+  return InstallThreadFunc(request, shared, *this, options);
+}
 
 void RecordingInstallWindow::PostWorkerMessage(int message, std::intptr_t wParam) {
-  if (closeAtMessage != 0 && message == closeAtMessage) closed = true;
+  if (closeAtMessage != 0 && message == closeAtMessage) shared.Close();
   std::lock_guard<std::mutex> lock(mutex_);
   messages_.emplace_back(message, wParam);
 }
@@ -19,8 +33,8 @@ std::string RecordingInstallWindow::AdviceUrl() const {
 }
 
 void RecordingInstallWindow::OnDownloadProgress(std::int64_t done, std::int64_t total) {
-  if (packageSize == 0) packageSize = total;
-  if (closeOnProgress && done > 0) closeSignal->store(true);
+  (void)total;
+  if (closeOnProgress && done > 0) shared.Close();
 }
 
 void RecordingInstallWindow::OpenUrl(const std::string& url) {

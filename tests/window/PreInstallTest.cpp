@@ -104,7 +104,7 @@ class PreInstall : public MainWindowTest {
   }
   bool ConfigReadyFromService() {
     std::lock_guard<std::mutex> lock(ConfigExchangeLock());
-    return window_->Config().status == CConfigure::kReady && window_->Config().source == CConfigure::kFromService;
+    return window_->Handshake().config.status == CConfigure::kReady && window_->Handshake().config.source == CConfigure::kFromService;
   }
   StandInServer service_;
 };

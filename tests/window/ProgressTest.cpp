@@ -31,7 +31,6 @@ TEST_F(Progress, ALowerValueIsIgnored) {
 
 TEST_F(Progress, DownloadThreadsFillTheFirstBandThroughTheWindowThread) {
   std::thread download([this] {
-    window_->ResetDownloadProgress();
     window_->OnDownloadProgress(1 << 20, 2 << 20);
     window_->OnDownloadProgress(2 << 20, 2 << 20);
   });
@@ -62,7 +61,7 @@ TEST_F(Progress, InstallerEndingAt95CountsTo100AndThenSignals) {
   window_->SetProgress(95);
   window_->SetInstallFinished(true);
   Post(kMsgInstallStarted);
-  ASSERT_TRUE(WaitFor([&] { return window_->ProgressFinishEvent().IsSet(); }));
+  ASSERT_TRUE(WaitFor([&] { return window_->Handshake().progressFinished.IsSet(); }));
   EXPECT_EQ(values_, (std::vector<int>{95, 96, 97, 98, 99, 100}));
   EXPECT_FALSE(window_->HasTimer(kTimerLastProgress));
   EXPECT_FALSE(window_->HasTimer(kTimerInstallCreep));
@@ -72,7 +71,7 @@ TEST_F(Progress, InstallerEndingAt98SignalsAtOnce) {
   window_->SetProgress(98);
   window_->SetInstallFinished(true);
   Post(kMsgInstallStarted);
-  ASSERT_TRUE(WaitFor([&] { return window_->ProgressFinishEvent().IsSet(); }));
+  ASSERT_TRUE(WaitFor([&] { return window_->Handshake().progressFinished.IsSet(); }));
   EXPECT_EQ(Bar(), 98);
   EXPECT_FALSE(window_->HasTimer(kTimerLastProgress));
 }
@@ -80,5 +79,5 @@ TEST_F(Progress, InstallerEndingAt98SignalsAtOnce) {
 TEST_F(Progress, InstallCreepWaitsBelowOneHundredForTheInstaller) {
   Post(kMsgInstallStarted);
   ASSERT_TRUE(WaitFor([&] { return Bar() == 99 && !window_->HasTimer(kTimerInstallCreep); }));
-  EXPECT_FALSE(window_->ProgressFinishEvent().IsSet());
+  EXPECT_FALSE(window_->Handshake().progressFinished.IsSet());
 }

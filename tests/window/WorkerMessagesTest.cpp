@@ -32,7 +32,7 @@ TEST_F(MainWindowTest, WorkerFailuresShowTheirBoxAndEndTheRunningState) {
       {kMsgSignatureFailed, 0, kMsgMd5Fail},
   };
   InstallUIMainWnd& w = Open();
-  const std::string product = w.Config().Software_name;
+  const std::string product = w.Handshake().config.Software_name;
   std::string before;
   GetRequestTooMuchTimes(product, before);
   for (const Case& c : cases) {
@@ -137,7 +137,7 @@ TEST_F(MainWindowTest, VerificationBoxesClearTheCachedDownload) {
   };
   InstallUIMainWnd& w = Open();
   const std::string package = CSingleUserLog::GetInstance()->GetWorkDir() + "/" +
-                              InstallerFileNameFor(PackageUrl(), w.Config().Software_version);
+                              InstallerFileNameFor(PackageUrl(), w.Handshake().config.Software_version);
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.message) + " " + c.button);
     for (const char* suffix : {"", ".xml", ".db"}) std::ofstream(package + suffix) << "cached";

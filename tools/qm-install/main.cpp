@@ -4,7 +4,6 @@
 //   qm-install [--dir INSTALL_DIR] [--lang CODE]
 #include <cstdio>
 #include <ctime>
-#include <mutex>
 #include <string>
 
 #include <curl/curl.h>
@@ -20,47 +19,25 @@
 
 namespace {
 
-// Stands in for the main window: prints each message, shows progress as a
-// line, and lets the progress animation end at once.
-class ConsoleWindow : public IInstallWindow {
+// Stands in for the main window: prints each message and shows progress as a
+// line; the progress animation ends at once.
+class ConsoleWindow : public IInstallObserver {
  public:
-  ConsoleWindow(const EmbeddedConfigItems& items, std::string installDir, std::string lang)
-      : items_(items), installDir_(std::move(installDir)), lang_(std::move(lang)) {
-    config_.loadFromLayout(items_, false);
-  }
+  ConsoleWindow(std::string installDir, const CConfigure& config)
+      : installDir_(std::move(installDir)), config_(config) {}
   void PostWorkerMessage(int message, std::intptr_t wParam) override {
     std::printf("\nwindow message %d (%ld)\n", message, static_cast<long>(wParam));
     std::fflush(stdout);
   }
-  CConfigure& Config() override { return config_; }
-  const IConfigItemSource& ConfigItems() const override { return items_; }
-  std::atomic<bool>& AsyncQueryAbandoned() override { return abandoned_; }
-  bool IsRetry() const override { return false; }
-  void SetAdviceUrl(const std::string& url) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    adviceUrl_ = url;
-  }
-  std::string AdviceUrl() const override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return adviceUrl_;
-  }
-  int DownloaderId() const override { return config_.Downloader_id; }
-  int NeedStartFlag() const override { return 1; }
+  void SetAdviceUrl(const std::string&) override {}
   void SetStopProgressCreep(int) override {}
   void SetInstallFinished(bool) override {}
-  platform::Event& ProgressFinishEvent() override { return progressFinished_; }
   int InstallProgressValue() const override { return 100; }
-  std::string GetInstallPath() const override { return installDir_; }
-  std::string InstallerLanguageCode() const override { return lang_; }
-  std::string ProductUrlLabel() const override { return "product_url_english"; }
   void WriteProductLanguage() override {}
-  void ResetDownloadProgress() override { size_ = 0; }
   void OnDownloadProgress(std::int64_t done, std::int64_t total) override {
-    if (size_ == 0) size_ = total;
     std::printf("\rdownloaded %lld of %lld bytes", static_cast<long long>(done), static_cast<long long>(total));
     std::fflush(stdout);
   }
-  std::int64_t RecordedPackageSize() const override { return size_; }
   void OpenUrl(const std::string& url) override { std::printf("would open %s\n", url.c_str()); }
   void ClickStartApp() override {
     std::printf("product installed in %s (start it with \"%s/%s\")\n", installDir_.c_str(), installDir_.c_str(),
@@ -70,14 +47,8 @@ class ConsoleWindow : public IInstallWindow {
   void ReleaseInstanceLock() override {}
 
  private:
-  const EmbeddedConfigItems& items_;
-  CConfigure config_{0, 0, 0};
-  std::atomic<bool> abandoned_{false};
-  platform::Event progressFinished_{true, false};
-  std::string installDir_, lang_;
-  mutable std::mutex mutex_;
-  std::string adviceUrl_;
-  std::atomic<std::int64_t> size_{0};
+  std::string installDir_;
+  const CConfigure& config_;  // the worker's, ready before this click
 };
 
 }  // namespace
@@ -99,8 +70,17 @@ int main(int argc, char** argv) {
   CSingleUserLog::GetInstance()->InitLogPath(LogStemFromUrl(values.downloadUrl));
   qmlog::ConfigureDefaultLogger(CSingleUserLog::GetInstance()->GetLogFilePath(), false);
   std::printf("log file: %s\n", CSingleUserLog::GetInstance()->GetLogFilePath().c_str());
-  ConsoleWindow window(items, dir, lang);
-  const int result = InstallThreadFunc(window);
+  InstallHandshake shared;
+  shared.config.loadFromLayout(items, false);
+  InstallRequest request;
+  request.downloaderId = shared.config.Downloader_id;
+  request.needStartFlag = 1;
+  request.installPath = dir;
+  request.installerLanguageCode = lang;
+  request.productUrlLabel = "product_url_english";
+  request.items = &items;
+  ConsoleWindow window(dir, shared.config);
+  const int result = InstallThreadFunc(request, shared, window);
   std::printf("install worker result %d\n", result);
   CSingleUserLog::GetInstance()->WaitThreadForExit();
   curl_global_cleanup();
