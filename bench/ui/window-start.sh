@@ -14,7 +14,8 @@
 #                install of the demo package (about 26 MiB) against the local
 #                reference services, and of the bare window painting offscreen.
 #
-# Prints, after the load average:
+# Prints, after the load average and the runs (with the program's start-up
+# steps of its last run, see ui::MarkStartupStep):
 #   window-map  ours <ms> bare <ms> ratio <x>
 #   install-rss ours <KiB> bare <KiB> ratio <x>
 #
@@ -86,8 +87,11 @@ paint_ms() {
   wait "$pid" 2>/dev/null || true
   mark=$(sed -n 's/^first paint \([0-9]*\)$/\1/p' "$log" | head -n 1)
   [ -n "$mark" ] || { tail -n 20 "$log" >&2; die "no first paint from $1"; }
-  t0=$(cat "$WORK/t0")
-  echo $((mark - t0 / 1000))
+  t0=$(($(cat "$WORK/t0") / 1000))
+  # The program's own step marks of this run, in ms after exec.
+  awk -v t0="$t0" -v paint="$((mark - t0))" '/^startup /{printf "%s %d, ", $2, $3 - t0} END{print "first-paint " paint}' \
+    "$log" >"$WORK/steps.$(basename "$1")"
+  echo $((mark - t0))
 }
 
 use_home "$WORK/map/home"
@@ -98,6 +102,7 @@ for _ in $(seq "$RUNS"); do
   BARES+=("$(paint_ms "$BARE")")
 done
 echo "window-map runs: ours ${OURS[*]} | bare ${BARES[*]}"
+echo "window-map steps of ours' last run (ms after exec): $(cat "$WORK/steps.qm_downloader")"
 ours=$(median "${OURS[@]}") bare=$(median "${BARES[@]}")
 echo "window-map  ours $ours bare $bare ratio $(ratio "$ours" "$bare")"
 
