@@ -43,7 +43,21 @@ struct Span {
   const unsigned char* data;
   std::uint64_t size;
   std::uint64_t pos;
+  std::uint64_t released;  // pages before this offset are given back
 };
+
+constexpr std::uint64_t kReleaseStep = 1 << 20;
+
+// The pages of the mapping already read leave the process (the page cache
+// keeps them), so a package of any size costs a megabyte or so of memory
+// while it is checked, not its whole size.
+void ReleaseRead(Span& span) {
+  const auto page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+  const std::uint64_t end = span.pos / page * page;
+  if (end < span.released + kReleaseStep) return;
+  madvise(const_cast<unsigned char*>(span.data) + span.released, end - span.released, MADV_DONTNEED);
+  span.released = end;
+}
 
 int SpanRead(BIO* bio, char* out, int length) {
   auto* span = static_cast<Span*>(BIO_get_data(bio));
@@ -51,6 +65,7 @@ int SpanRead(BIO* bio, char* out, int length) {
   const std::uint64_t n = std::min<std::uint64_t>(left, static_cast<std::uint64_t>(std::max(length, 0)));
   std::memcpy(out, span->data + span->pos, n);
   span->pos += n;
+  ReleaseRead(*span);
   return static_cast<int>(n);
 }
 
@@ -59,6 +74,7 @@ long SpanCtrl(BIO* bio, int cmd, long, void*) {
   if (cmd == BIO_CTRL_EOF) return span->pos >= span->size ? 1 : 0;
   if (cmd == BIO_CTRL_RESET) {
     span->pos = 0;
+    span->released = 0;
     return 1;
   }
   return cmd == BIO_CTRL_FLUSH ? 1 : 0;
@@ -70,6 +86,7 @@ int SpanDestroy(BIO* bio) {
   return 1;
 }
 
+// data is the start of a mapping (page-aligned): read pages are released.
 BioPtr SpanBio(const unsigned char* data, std::uint64_t size) {
   static BIO_METHOD* method = [] {
     BIO_METHOD* m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "package span");
@@ -80,7 +97,7 @@ BioPtr SpanBio(const unsigned char* data, std::uint64_t size) {
   }();
   BIO* bio = BIO_new(method);
   if (bio == nullptr) return nullptr;
-  BIO_set_data(bio, new Span{data, size, 0});
+  BIO_set_data(bio, new Span{data, size, 0, 0});
   BIO_set_init(bio, 1);
   return BioPtr(bio);
 }

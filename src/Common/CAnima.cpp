@@ -150,19 +150,43 @@ int CAnima::HorizontalMoveAnimaInit(const QString& folder, const QString& ext) {
 }
 
 // Frame i of a merged pair shows it from x = 26 * i: frame 0 is the left
-// picture, frame 25 the right one. Both directions share these frames.
+// picture, frame 25 the right one. Both directions share these frames. A
+// frame is a view of the merged picture's pixels that holds a reference to
+// them, so the frames of a pair cost no pixels of their own; a source that
+// cannot be viewed that way is copied.
 QString CAnima::EnsureFrame(const QString& merged, int index) const {
   const QString name = FrameName(merged, index);
   ui::ImageCache& cache = ui::ImageCache::Instance();
   if (!cache.Get(name).isNull()) return name;
   const QImage source = cache.Get(merged);
+  QImage frame = FrameView(source, index);
+  if (frame.isNull()) frame = FrameCopy(source, index);
+  cache.Register(name, frame);
+  return name;
+}
+
+QImage CAnima::FrameView(const QImage& source, int index) {
+  const int scale = ScaleOf(source);
+  const int left = kFrameStep * index * scale;
+  const int width = kPictureWidth * scale, height = kPictureHeight * scale;
+  if (source.format() != QImage::Format_ARGB32_Premultiplied || left + width > source.width() ||
+      height > source.height()) {
+    return {};
+  }
+  auto* pixels = new QImage(source);  // released with the frame's last copy
+  QImage frame(pixels->constBits() + static_cast<qsizetype>(left) * 4, width, height, pixels->bytesPerLine(),
+               source.format(), [](void* owner) { delete static_cast<QImage*>(owner); }, pixels);
+  frame.setDevicePixelRatio(scale);
+  return frame;
+}
+
+QImage CAnima::FrameCopy(const QImage& source, int index) {
   const int scale = ScaleOf(source);
   QImage frame = WhiteCanvas(kPictureWidth, kPictureHeight, scale);
   // The source rectangle is in image pixels, the target in layout pixels.
   QPainter(&frame).drawImage(QRectF(0, 0, kPictureWidth, kPictureHeight), source,
                              QRectF(kFrameStep * index * scale, 0, kPictureWidth * scale, kPictureHeight * scale));
-  cache.Register(name, frame);
-  return name;
+  return frame;
 }
 
 void CAnima::Slide(int from, int to) {

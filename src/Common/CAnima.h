@@ -75,6 +75,10 @@ class CAnima : public QObject {
   static QImage Merge(const QImage& a, const QImage& b);
   static void ForgetFrames(const QString& merged);
   QString EnsureFrame(const QString& merged, int index) const;
+  // Frame index of a merged picture sharing its pixels; null when the
+  // picture is not a full 32-bit merged pair.
+  static QImage FrameView(const QImage& source, int index);
+  static QImage FrameCopy(const QImage& source, int index);
   void PaintNextFrame();
   void PaintLastFrame();
   void Show(const QString& imageName);

@@ -16,7 +16,8 @@ CCarousel::~CCarousel() = default;
 
 int CCarousel::CountBuiltInPictures() {
   int count = 0;
-  while (ui::ImageCache::Instance().Load(QString("skin/anima/%1.png").arg(count + 1))) ++count;
+  // Counted, not decoded: the pictures are read when the carousel starts.
+  while (ui::ImageCache::Instance().Has(QString("skin/anima/%1.png").arg(count + 1))) ++count;
   return count;
 }
 

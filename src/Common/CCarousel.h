@@ -23,7 +23,7 @@ class CCarousel {
   ~CCarousel();
 
   // The built-in pictures "skin/anima/%d.png" counted from 1 until the first
-  // missing number.
+  // missing number, without decoding them.
   static int CountBuiltInPictures();
 
   // Installation start: a new engine over the built-in pictures, position 1,

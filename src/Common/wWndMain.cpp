@@ -98,12 +98,15 @@ void ReleaseInstanceLock() {
 // Creates the main window and runs the message loop until it ends.
 InstallUIMainWnd* RunMainWindow() {
   ui::EnsureApplication();
+  ui::MarkStartupStep("application");
   ui::CloseWindowsOnTerminationSignals();
   auto* window = new InstallUIMainWnd();  // lives until the process ends
   window->Create(g_windowClassName, kMainWindowTitle, kMainWindowWidth, kMainWindowHeight);
+  ui::MarkStartupStep("window-created");
   window->CenterWindow();
   ui::MarkFirstPaintIfAsked(window);
   window->show();
+  ui::MarkStartupStep("shown");
   ui::RunMessageLoop();
   return window;
 }
@@ -111,12 +114,17 @@ InstallUIMainWnd* RunMainWindow() {
 }  // namespace
 
 int wWinMain(const std::string& commandLineTail) {
+  ui::MarkStartupStep("main");
   InstallUnhandledExceptionHandler();
+  ui::MarkStartupStep("crash-handler");
   const CommandLine cmd = ParseCommandLine(commandLineTail);
   if (cmd.debug) EnsureConsole();
   const StartupValues values = LoadEmbeddedStartupValues();
+  ui::MarkStartupStep("skin-archive");
   curl_global_init(CURL_GLOBAL_ALL);
+  ui::MarkStartupStep("curl");
   SetUpLogging(values.downloadUrl);
+  ui::MarkStartupStep("logging");
   QMLOG(" Command line: " << commandLineTail);
   if (cmd.mode != CommandLine::Mode::kNormal) return RunBundleMode(cmd);
 
@@ -137,6 +145,7 @@ int wWinMain(const std::string& commandLineTail) {
     return 0;
   }
   AllowThroughFirewall(platform::ExecutablePath());
+  ui::MarkStartupStep("instance");
   InstallUIMainWnd* window = RunMainWindow();
   ReleaseInstanceLock();
   QMLOG(" Wait exit 1");

@@ -108,6 +108,10 @@ bool MemoryZip::ReadFile(const std::string& name, std::string& out) const {
   return true;
 }
 
+bool MemoryZip::Contains(const std::string& name) const {
+  return handle_ != nullptr && unzLocateFile(static_cast<unzFile>(handle_), NormaliseName(name).c_str(), 1) == UNZ_OK;
+}
+
 std::vector<std::string> MemoryZip::FileNames() const {
   std::vector<std::string> names;
   if (handle_ == nullptr) return names;
@@ -136,6 +140,11 @@ bool ReadResourceFile(const std::string& name, std::string& out) {
   // minizip keeps a cursor per handle, so reads take turns.
   std::lock_guard<std::mutex> lock(g_archiveMutex);
   return g_archive != nullptr && g_archive->ReadFile(name, out);
+}
+
+bool HasResourceFile(const std::string& name) {
+  std::lock_guard<std::mutex> lock(g_archiveMutex);
+  return g_archive != nullptr && g_archive->Contains(name);
 }
 
 bool HasResourceArchive() {

@@ -25,6 +25,9 @@ class MemoryZip {
   // A leading "/" and "\" separators are accepted. False when absent or damaged.
   bool ReadFile(const std::string& name, std::string& out) const;
 
+  // Whether the archive holds a member of that name, without reading it.
+  bool Contains(const std::string& name) const;
+
   std::vector<std::string> FileNames() const;
 
  private:
@@ -39,6 +42,7 @@ class MemoryZip {
 // start-up. Reads from several threads are serialised inside.
 void SetResourceArchive(const unsigned char* data, std::size_t size);
 bool ReadResourceFile(const std::string& name, std::string& out);
+bool HasResourceFile(const std::string& name);
 bool HasResourceArchive();
 
 }  // namespace platform

@@ -90,11 +90,9 @@ void ApplyButton(SkinButton* b, const tinyxml2::XMLElement* e) {
   }
 }
 
+// Font and style come before the items: a font change lays out every item of
+// the list, and twenty languages in their own scripts load a font for each.
 void ApplyCombo(ComboBox* c, const tinyxml2::XMLElement* e) {
-  for (auto* item = e->FirstChildElement(); item != nullptr; item = item->NextSiblingElement()) {
-    c->addItem(Attr(item, "text"));
-    if (Attr(item, "visible") == "false") c->SetItemVisible(c->count() - 1, false);
-  }
   c->SetFontId(Attr(e, "font").toInt());
   const QString text = Attr(e, "textcolor").isEmpty() ? "#333333" : ParseColor(Attr(e, "textcolor")).name();
   c->setStyleSheet(QString("QComboBox{border:1px solid #d4d0ea;border-radius:3px;padding:0 8px;background:#ffffff;color:%1}"
@@ -102,6 +100,10 @@ void ApplyCombo(ComboBox* c, const tinyxml2::XMLElement* e) {
                            "QComboBox QAbstractItemView{border:1px solid #d4d0ea;background:#ffffff;color:#333333;"
                            "selection-background-color:#8372ff;selection-color:#ffffff;outline:0}")
                        .arg(text));
+  for (auto* item = e->FirstChildElement(); item != nullptr; item = item->NextSiblingElement()) {
+    c->addItem(Attr(item, "text"));
+    if (Attr(item, "visible") == "false") c->SetItemVisible(c->count() - 1, false);
+  }
   c->SelectItem(Attr(e, "selectedid").toInt());
 }
 

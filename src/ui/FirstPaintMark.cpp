@@ -35,6 +35,13 @@ class FirstPaintFilter : public QObject {
 
 }  // namespace
 
+void MarkStartupStep(const char* step) {
+  static const bool asked = std::getenv("QM_MARK_FIRST_PAINT") != nullptr;
+  if (!asked) return;
+  std::fprintf(stderr, "startup %s %lld\n", step, static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
+  std::fflush(stderr);
+}
+
 void MarkFirstPaintIfAsked(QWidget* window) {
   if (window == nullptr || qApp == nullptr || std::getenv("QM_MARK_FIRST_PAINT") == nullptr) return;
   qApp->installEventFilter(new FirstPaintFilter(window));

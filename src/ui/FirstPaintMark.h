@@ -10,4 +10,8 @@ namespace ui {
 
 void MarkFirstPaintIfAsked(QWidget* window);
 
+// A step of the start-up under the same variable: "startup <step> <epoch ms>",
+// so the time before the first paint can be told apart step by step.
+void MarkStartupStep(const char* step);
+
 }  // namespace ui

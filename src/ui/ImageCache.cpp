@@ -70,6 +70,16 @@ QImage ImageCache::Get(const QString& name) {
   return *images_.insert(key, image);
 }
 
+bool ImageCache::Has(const QString& name) {
+  const QString key = NormaliseImageName(name);
+  if (key.isEmpty()) return false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (images_.contains(key)) return true;
+  }
+  return platform::HasResourceFile(key.toStdString()) || QFile::exists(key);
+}
+
 void ImageCache::Register(const QString& name, const QImage& image) {
   std::lock_guard<std::mutex> lock(mutex_);
   images_.insert(NormaliseImageName(name), image);

@@ -23,6 +23,9 @@ class ImageCache {
   // The image, or a null image when it cannot be found or decoded.
   QImage Get(const QString& name);
   bool Load(const QString& name) { return !Get(name).isNull(); }
+  // Whether Get can look for the image: registered or loaded, a member of
+  // the skin archive, or a file. Decodes nothing.
+  bool Has(const QString& name);
   // Registers a bitmap under name, replacing an earlier one.
   void Register(const QString& name, const QImage& image);
   void Remove(const QString& name);

@@ -76,7 +76,30 @@ void TextControl::SetEndEllipsis(bool on) {
   Render();
 }
 
-bool TextControl::HasLink() const { return text().contains("href="); }
+bool TextControl::HasLink() const {
+  EnsureRendered();
+  return text().contains("href=");
+}
+
+QSize TextControl::sizeHint() const {
+  EnsureRendered();
+  return QLabel::sizeHint();
+}
+
+QSize TextControl::minimumSizeHint() const {
+  EnsureRendered();
+  return QLabel::minimumSizeHint();
+}
+
+int TextControl::heightForWidth(int width) const {
+  EnsureRendered();
+  return QLabel::heightForWidth(width);
+}
+
+void TextControl::showEvent(QShowEvent* event) {
+  EnsureRendered();
+  QLabel::showEvent(event);
+}
 
 void TextControl::keyPressEvent(QKeyEvent* event) {
   // Enter opens the link Tab stepped to, else the text's first link; a text
@@ -111,6 +134,16 @@ void TextControl::resizeEvent(QResizeEvent* event) {
 }
 
 void TextControl::Render() {
+  stale_ = true;
+  if (isVisible()) RenderNow();
+}
+
+void TextControl::EnsureRendered() const {
+  if (stale_) const_cast<TextControl*>(this)->RenderNow();
+}
+
+void TextControl::RenderNow() {
+  stale_ = false;
   if (ellipsis_ && !markup_.contains('{')) {
     setTextFormat(Qt::PlainText);
     QPalette p = palette();

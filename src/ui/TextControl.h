@@ -22,23 +22,36 @@ class TextControl : public QLabel {
   // Text in a single line, cut with "..." when too long.
   void SetEndEllipsis(bool on);
   // The rich text the label shows.
-  QString Html() const { return text(); }
+  QString Html() const {
+    EnsureRendered();
+    return text();
+  }
   bool HasLink() const;
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+  int heightForWidth(int width) const override;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool focusNextPrevChild(bool next) override;
 
  private:
+  // A hidden text (another page, the licence of every other language) is
+  // laid out only when it is shown or measured: rich text is costly.
   void Render();
+  void EnsureRendered() const;
+  void RenderNow();
 
   SkinStylePtr style_;
   QString markup_;
   int font_ = 0;
   QColor textColor_ = Qt::black;
   bool ellipsis_ = false;
+  bool stale_ = false;
 };
 
 }  // namespace ui

@@ -15,6 +15,7 @@
 #include <unordered_set>
 
 #include "ui/Accessibility.h"
+#include "ui/FirstPaintMark.h"
 #include "ui/KeyboardFocus.h"
 #include "ui/LayoutBuilder.h"
 #include "ui/MessageEvent.h"
@@ -49,6 +50,7 @@ bool WindowImplBase::Create(QWidget* owner, const QString& title, int width, int
   setWindowTitle(title);
   root_ = LayoutBuilder(GetSkinFolder()).Build(GetSkinFile(), this, skin_);
   if (root_ == nullptr) return false;
+  MarkStartupStep("layout");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);

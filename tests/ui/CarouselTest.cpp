@@ -180,6 +180,12 @@ TEST_F(Carousel, SlideFromThreeToOnePaintsMergeFramesTwentyFiveDownToOne) {
   EXPECT_EQ(Cached("Merge0103.png25"), merged.copy(650, 0, 650, 300));
   EXPECT_EQ(Cached("Merge0103.png10"), merged.copy(260, 0, 650, 300));
 
+  // A frame is a view of the merged picture: its pixels are the merged
+  // picture's own, 26 image pixels further right for every frame.
+  const QImage frame10 = Cached("Merge0103.png10");
+  EXPECT_EQ(frame10.constBits(), merged.constBits() + 260 * 4);
+  EXPECT_EQ(frame10.bytesPerLine(), merged.bytesPerLine());
+
   // Forward reuses the same frames and ends on the right picture.
   const std::vector<QString> forward = RunSlide(1, 3);
   ASSERT_EQ(forward.size(), 25u);

@@ -103,6 +103,27 @@ TEST_F(Toolkit, MarkupLinksDeliverLinkNotifications) {
   EXPECT_EQ(wnd_.notes[0], "link:license_link:1");
 }
 
+// Hidden texts are laid out late; what the label shows once it is shown or
+// measured is always its latest text, links and focus included.
+TEST_F(Toolkit, TextsChangedWhileHiddenShowTheirLatestText) {
+  auto* hidden = wnd_.FindControl<ui::TextControl>("license_japanese");  // its page is never shown
+  auto* link = wnd_.FindControl<ui::TextControl>("license_link");
+  link->SetText("first {a}one{/a}");
+  link->SetText("{a}second{/a}");
+  hidden->SetText("{a}hidden link{/a}");
+  EXPECT_TRUE(hidden->HasLink());
+  EXPECT_TRUE(hidden->Html().contains("hidden link"));
+  EXPECT_GT(hidden->sizeHint().width(), 0);
+  wnd_.show();
+  ASSERT_TRUE(link->isVisible());
+  EXPECT_TRUE(link->text().contains("second"));
+  EXPECT_FALSE(link->text().contains("first"));
+  EXPECT_EQ(link->focusPolicy(), Qt::StrongFocus);
+  link->SetText("no link now");
+  EXPECT_FALSE(link->text().contains("href="));  // a shown text changes at once
+  EXPECT_EQ(link->focusPolicy(), Qt::NoFocus);
+}
+
 TEST_F(Toolkit, TimersAndPostedMessagesRunOnTheWindowThread) {
   wnd_.SetTimer(1920, 10);
   ASSERT_TRUE(PumpUntil([&] { return wnd_.timerIds.size() >= 2; }));
