@@ -7,9 +7,14 @@
 // start, retry or close. WaitForAllThreadExit waits for the threads it
 // started, each for a bounded time.
 //
-// Threads: everything runs on the window's thread except the IInstallWindow
-// calls of the worker, which only touch atomics, locked values or post
-// messages to the window.
+// Threads: controls and timers belong to the window's thread. The install
+// worker calls IInstallWindow, the engine's threads OnDownloadProgress and the
+// telemetry delivery thread ITelemetryWindow; those calls read atomics, values
+// under sharedMutex_, values fixed before the threads start (the embedded
+// items, the ids), or post a message to the window's thread. The
+// configuration record is shared with the configuration query and the worker
+// under ConfigExchangeLock. Only an unattended run starts the product on the
+// worker's thread (ClickStartApp).
 #include <QLocalServer>
 #include <atomic>
 #include <map>
