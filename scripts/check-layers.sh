@@ -62,10 +62,10 @@ def resolve(includer, name):
 
 
 def module_of(path):
-    # A header and its sources are one module: "X.h", "X.cpp", "X_part.cpp"
-    # belong together only when named so; split files name their header.
-    stem = path[:-5] if path.endswith(".h.in") else os.path.splitext(path)[0]
-    return stem
+    # A header and its source are one module ("X.h" with "X.cpp"), so a
+    # circle through a source file counts, as between two .cpp files that
+    # include each other's header.
+    return path[:-5] if path.endswith(".h.in") else os.path.splitext(path)[0]
 
 
 def read_edges(files):
@@ -134,9 +134,8 @@ def main():
             if RANK[layer_of(target)] > RANK[layer_of(path)]:
                 errors.append("%s:%d: %s includes %s (%s above %s)" % (
                     path, number, layer_of(path), target, layer_of(target), layer_of(path)))
-    for component in circles(edges):
-        layers = sorted({layer_of(m + (".h.in" if m.endswith(".h") else ".h")) or layer_of(m + ".cpp")
-                         for m in component}, key=RANK.get)
+    for component in sorted(circles(edges)):
+        layers = sorted({layer_of(m + ".h") for m in component}, key=RANK.get)
         text = "include circle (%s): %s" % (", ".join(layers), " -> ".join(component))
         (errors if len(layers) > 1 else warnings).append(text)
     for line in warnings:

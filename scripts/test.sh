@@ -3,8 +3,8 @@
 # again under ThreadSanitizer and under AddressSanitizer with UBSan. Every
 # build runs even when an earlier one failed, so one run shows every failure;
 # the exit status is non-zero when any build or test failed.
-# First, before anything is built, scripts/check-layers.sh checks that no
-# include goes up a layer. The test builds treat warnings as errors
+# Between the normal build and its tests, scripts/check-layers.sh checks that
+# no include goes up a layer. The test builds treat warnings as errors
 # (QM_WERROR=ON); a developer's own build does not.
 # Then it fuzzes every parser of outside input for a bounded time
 # (scripts/fuzz.sh). Between the normal build and the sanitizer builds,
@@ -20,8 +20,6 @@ HOSTS=(-C "$ROOT/cmake/LoopbackHosts.cmake")
 STRICT=(-DQM_WERROR=ON)
 failed=()
 
-bash scripts/check-layers.sh || failed+=("layers (scripts/check-layers.sh)")
-
 run_tests() {  # build-dir timeout
   (cd "$1" && \
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$ROOT/tests/support/tsan.supp" \
@@ -31,7 +29,11 @@ run_tests() {  # build-dir timeout
     ctest --output-on-failure -j "$JOBS" --timeout "$2")
 }
 
-if bash scripts/setup.sh build "${HOSTS[@]}" "${STRICT[@]}"; then
+built=0
+bash scripts/setup.sh build "${HOSTS[@]}" "${STRICT[@]}" && built=1
+# Cheap, before any test; needs only python3, which the set-up installs.
+bash scripts/check-layers.sh || failed+=("layers (scripts/check-layers.sh)")
+if ((built)); then
   run_tests build 300 || failed+=("tests (normal build)")
 else
   failed+=("build (normal)")
