@@ -20,6 +20,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   dpkg-dev fakeroot lintian patchelf zstd debootstrap xvfb weston xdotool
   at-spi2-core python3-pyatspi
+  python3 clang-format
 )
 
 missing=()

@@ -3,6 +3,9 @@
 # again under ThreadSanitizer and under AddressSanitizer with UBSan. Every
 # build runs even when an earlier one failed, so one run shows every failure;
 # the exit status is non-zero when any build or test failed.
+# Between the normal build and its tests, scripts/check-layers.sh checks that
+# no include goes up a layer. The test builds treat warnings as errors
+# (QM_WERROR=ON); a developer's own build does not.
 # Then it fuzzes every parser of outside input for a bounded time
 # (scripts/fuzz.sh). Between the normal build and the sanitizer builds,
 # scripts/package.sh makes the release artifacts. QM_SKIP_SANITIZERS=1 runs only the normal build (quick
@@ -14,6 +17,7 @@ ROOT="$PWD"
 
 # Test builds point every service at a closed loopback port.
 HOSTS=(-C "$ROOT/cmake/LoopbackHosts.cmake")
+STRICT=(-DQM_WERROR=ON)
 failed=()
 
 run_tests() {  # build-dir timeout
@@ -25,7 +29,11 @@ run_tests() {  # build-dir timeout
     ctest --output-on-failure -j "$JOBS" --timeout "$2")
 }
 
-if bash scripts/setup.sh build "${HOSTS[@]}"; then
+built=0
+bash scripts/setup.sh build "${HOSTS[@]}" "${STRICT[@]}" && built=1
+# Cheap, before any test; needs only python3, which the set-up installs.
+bash scripts/check-layers.sh || failed+=("layers (scripts/check-layers.sh)")
+if ((built)); then
   run_tests build 300 || failed+=("tests (normal build)")
 else
   failed+=("build (normal)")
@@ -39,7 +47,7 @@ bash scripts/package.sh || failed+=("packaging")
 if [ "${QM_SKIP_SANITIZERS:-0}" != "1" ]; then
   for kind in thread address; do
     dir="build-$kind"
-    if cmake "${HOSTS[@]}" -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQM_SANITIZE="$kind" >/dev/null &&
+    if cmake "${HOSTS[@]}" -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQM_SANITIZE="$kind" "${STRICT[@]}" >/dev/null &&
        cmake --build "$dir"; then
       run_tests "$dir" 900 || failed+=("tests ($kind sanitizer)")
     else

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <exception>
 
-#include "Common/wWndMain.h"
+#include "Common/ProcessGlobals.h"
 #include "FuntionImpl.h"
 #include "platform/FixedText.h"
 #include "platform/MinidumpThreads.h"

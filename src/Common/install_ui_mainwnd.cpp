@@ -10,7 +10,7 @@
 
 #include "Common/LauncherEntry.h"
 #include "Common/MessageBoxWnd.h"
-#include "Common/wWndMain.h"
+#include "Common/ProcessGlobals.h"
 #include "ConfigurationService.h"
 #include "DiagnosticBundle.h"
 #include "DownloadTimings.h"
@@ -387,9 +387,7 @@ int InstallUIMainWnd::GetIEProxyConfig() {
   return result;
 }
 
-void InstallUIMainWnd::ReleaseInstanceLock() {
-  if (platform::InstanceLock* lock = g_instanceMutex.exchange(nullptr)) lock->Release();
-}
+void InstallUIMainWnd::ReleaseInstanceLock() { ::ReleaseInstanceLock(); }
 
 std::string InstallUIMainWnd::ProductVersion() const {
   std::lock_guard<std::mutex> lock(sharedMutex_);

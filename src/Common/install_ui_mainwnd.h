@@ -7,10 +7,15 @@
 // start, retry or close. WaitForAllThreadExit waits for the threads it
 // started, each for a bounded time.
 //
-// Threads: everything runs on the window's thread except the IInstallObserver
-// calls of the worker, which only touch atomics, locked values or post
-// messages to the window. The worker reads its InstallRequest, filled here
-// before it starts, and shares only the InstallHandshake with the window.
+// Threads: controls and timers belong to the window's thread. The install
+// worker calls IInstallObserver, the engine's threads OnDownloadProgress and
+// the telemetry delivery thread ITelemetryWindow; those calls read atomics,
+// values under sharedMutex_, values fixed before the threads start (the
+// embedded items, the ids), or post a message to the window's thread. The
+// worker reads its own copy of the InstallRequest, filled before it starts;
+// the configuration record in the InstallHandshake is shared with the
+// configuration query and the worker under ConfigExchangeLock. Only an
+// unattended run starts the product on the worker's thread (ClickStartApp).
 #include <QLocalServer>
 #include <atomic>
 #include <map>

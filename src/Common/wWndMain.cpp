@@ -6,6 +6,7 @@
 
 #include "Common/CrashHandler.h"
 #include "Common/MessageBoxWnd.h"
+#include "Common/ProcessGlobals.h"
 #include "Common/StartupRules.h"
 #include "Common/install_ui_mainwnd.h"
 #include "EmbeddedConfig.h"
@@ -20,11 +21,6 @@
 #include "platform/WindowProbe.h"
 #include "ui/FirstPaintMark.h"
 #include "ui/UiApplication.h"
-
-std::atomic<int> g_downloaderId{0};
-std::string g_windowClassName;
-std::atomic<platform::InstanceLock*> g_instanceMutex{nullptr};
-std::atomic<platform::InstanceLock*> g_instanceMutexCopy{nullptr};
 
 namespace {
 
@@ -81,7 +77,6 @@ bool TakeInstanceLock(const StartupValues& values) {
     return false;
   }
   g_instanceMutex = lock;
-  g_instanceMutexCopy = lock;
   return true;
 }
 
@@ -89,10 +84,6 @@ void ShowNotSupportedMessage() {
   ui::EnsureApplication();
   MessageBoxWnd box(kMsgNotSupportSystem, GetLanguageByLocalSystem());
   box.ShowModal(nullptr);
-}
-
-void ReleaseInstanceLock() {
-  if (platform::InstanceLock* lock = g_instanceMutex.exchange(nullptr)) lock->Release();
 }
 
 // Creates the main window and runs the message loop until it ends.

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QtCore/qtestsupport_core.h>
 #include <QPixmap>
 #include <cstdlib>
 #include <utility>
@@ -39,12 +39,7 @@ class SkinWnd : public ui::WindowImplBase {
   QString GetSkinFile() const override { return "InstallMainWnd.xml"; }
 };
 
-bool PumpUntil(const std::function<bool()>& done, int boundMs = 120000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < boundMs) QApplication::processEvents(QEventLoop::AllEvents, 10);
-  return done();
-}
+bool PumpUntil(const std::function<bool()>& done, int boundMs = 120000) { return QTest::qWaitFor(done, boundMs); }
 
 QImage Member(const char* name) {
   std::string bytes;

@@ -1,6 +1,7 @@
 // The message box: texts, icons, buttons, results and its messages to the owner.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include "Common/MessageBoxWnd.h"
@@ -60,7 +61,9 @@ TEST_F(MessageBox, EachTypeShowsItsTextsIconAndButtons) {
         EXPECT_EQ(box.size(), QSize(500, 190));
         EXPECT_EQ(ui::GetText(box.FindControl("msg_describe")), Text(language, row.describe)) << row.type;
         EXPECT_EQ(ui::GetText(box.FindControl("btn_yes")), Text(language, row.yes)) << row.type;
-        if (row.no) EXPECT_EQ(ui::GetText(box.FindControl("btn_no")), Text(language, row.no)) << row.type;
+        if (row.no) {
+          EXPECT_EQ(ui::GetText(box.FindControl("btn_no")), Text(language, row.no)) << row.type;
+        }
         EXPECT_EQ(ui::IsVisible(box.FindControl("btn_no")), row.noVisible) << row.type;
         EXPECT_EQ(box.FindControl<ui::Container>("iconimage")->BkImage(), row.icon) << row.type;
         EXPECT_FALSE(ui::IsVisible(box.FindControl("minbtn")));
@@ -91,7 +94,9 @@ TEST_F(MessageBox, ButtonsGiveTheirResults) {
     EXPECT_EQ(owner_.isHidden(), row.hidesOwner) << row.type;
     PumpUntil([&] { return static_cast<int>(owner_.messages.size()) >= row.posts2943; });
     EXPECT_EQ(static_cast<int>(owner_.messages.size()), row.posts2943) << row.type << row.button;
-    if (row.posts2943) EXPECT_EQ(owner_.messages[0], kMsgClearCachedDownload);
+    if (row.posts2943) {
+      EXPECT_EQ(owner_.messages[0], kMsgClearCachedDownload);
+    }
   }
   EXPECT_EQ(RunBox(2, &owner_, [](MessageBoxWnd& box) { box.close(); }), 0);
 }

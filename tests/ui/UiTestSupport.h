@@ -1,7 +1,7 @@
 #pragma once
 // A skinned window that records what reaches it, for the toolkit tests.
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QtCore/qtestsupport_core.h>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -38,12 +38,7 @@ class RecordingWnd : public ui::WindowImplBase {
 
 // Runs the event loop until done() holds or boundMs passes; returns done().
 inline bool PumpUntil(const std::function<bool()>& done, int boundMs = 120000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < boundMs) {
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return done();
+  return QTest::qWaitFor(done, boundMs);
 }
 
 // One application object and the embedded skin for every test.

@@ -14,12 +14,7 @@
 #include "ui/TextControl.h"
 #include "ui/UiApplication.h"
 
-bool WaitFor(const std::function<bool()>& done, int deadlineMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < deadlineMs) QApplication::processEvents(QEventLoop::AllEvents, 10);
-  return done();
-}
+bool WaitFor(const std::function<bool()>& done, int deadlineMs) { return QTest::qWaitFor(done, deadlineMs); }
 
 void Click(ui::WindowImplBase& window, const char* name) {
   QWidget* control = window.FindControl(name);
