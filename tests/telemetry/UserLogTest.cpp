@@ -147,18 +147,25 @@ TEST_F(UserLogTest, QueuedFunnelDocumentsCarryTheStateOfTheCall) {
   funnel_.ReleaseStalls();
   EXPECT_TRUE(log->WaitThreadForExit());
 
-  std::map<std::string, std::string> sent;
-  for (const auto& r : funnel_.Received(FunnelCollectorStandIn::kPath)) sent[FunnelAction(r.body)] = r.body;
+  std::map<std::string, Json::Value> sent;
+  for (const auto& r : funnel_.Received(FunnelCollectorStandIn::kPath)) sent[FunnelAction(r.body)] = ParseJson(r.body);
   ASSERT_EQ(sent.count("Downloading"), 1u);
   ASSERT_EQ(sent.count("MDownSuccess"), 1u);
-  const Json::Value core = ParseJson(sent["Downloading"]);
+  const Json::Value& core = sent["Downloading"]["common"];
   EXPECT_EQ(core["product_version"].asString(), "1.0.0.0");
   EXPECT_EQ(core["tools_lang"].asString(), "ja");
   EXPECT_EQ(core["product"].asString(), "Mark Eraser");
   EXPECT_EQ(core["pid"].asInt(), 2739);
   EXPECT_EQ(core["kit_type"].asInt(), 0);
-  EXPECT_EQ(sent["Downloading"], wantCore);
-  EXPECT_EQ(sent["MDownSuccess"], wantFields);
+  // The collector's document carries every member of the document of the call.
+  for (const auto& [action, text] : {std::pair{"Downloading", wantCore}, std::pair{"MDownSuccess", wantFields}}) {
+    const Json::Value want = ParseJson(text);
+    EXPECT_EQ(sent[action]["actions"], want["actions"]) << action;
+    for (const auto& member : want.getMemberNames()) {
+      if (member == "actions") continue;
+      EXPECT_EQ(sent[action]["common"][member], want[member]) << action << " " << member;
+    }
+  }
   const auto recorded = log->TakeRecordedEvents();
   ASSERT_EQ(recorded.size(), 3u);
   EXPECT_EQ(recorded[1].body, wantCore);
