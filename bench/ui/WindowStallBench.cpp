@@ -90,6 +90,11 @@ int main(int argc, char** argv) {
   window.show();
   QWidget* label = window.FindControl("install_label");
   QWidget* startApp = window.FindControl("start_app");
+  // The finished page: the setting tab with its second page and the start button.
+  const auto finished = [&] {
+    return ui::GetCurSel(window.FindControl("main_tablayout")) == 0 &&
+           ui::GetCurSel(window.FindControl("page_layout")) == 1 && ui::IsVisible(startApp);
+  };
 
   Probe probe;
   QObject::connect(&window, &InstallUIMainWnd::progressChanged, [&](int percent) {
@@ -113,14 +118,15 @@ int main(int argc, char** argv) {
   probe.clock.start();
   ticks.start(kTickMs);
   QTest::mouseClick(window.FindControl("install_btn"), Qt::LeftButton);
-  while (probe.failedBox < 0 && !ui::IsVisible(startApp) && probe.clock.elapsed() < kDeadlineMs) {
+  while (probe.failedBox < 0 && !finished() && probe.clock.elapsed() < kDeadlineMs) {
     QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   }
   ticks.stop();
   const qint64 totalMs = probe.clock.elapsed();
+  const bool done = finished();
   window.WaitForAllThreadExit();
   CSingleUserLog::GetInstance()->WaitThreadForExit();
-  if (probe.failedBox >= 0 || probe.downloadEndMs <= 0 || !ui::IsVisible(startApp)) {
+  if (probe.failedBox >= 0 || probe.downloadEndMs <= 0 || !done) {
     std::fprintf(stderr, "window-stall: the install did not finish (message box %d, %lld ms)\n", probe.failedBox,
                  static_cast<long long>(totalMs));
     return 1;

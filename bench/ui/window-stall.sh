@@ -69,6 +69,6 @@ for _ in $(seq 100); do curl -sfI "$URL" >/dev/null && break; sleep 0.1; done
 
 # The window's log goes to standard output too; only the result line is kept.
 "$BENCH" "$URL" "$WORK/scratch" > "$WORK/bench.out" 2> "$WORK/bench.err" || {
-  cat "$WORK/bench.err" >&2; tail -n 20 "$WORK/bench.out" >&2; exit 1; }
+  cat "$WORK/bench.err" >&2; grep -E "Error|error|ShowMsgBox|Click|round end" "$WORK/bench.out" | tail -n 20 >&2; exit 1; }
 grep '^window-stall: ' "$WORK/bench.err" >&2 || true
 grep '^window-stall max_ms' "$WORK/bench.out"
