@@ -68,3 +68,13 @@ std::string FieldsDocument(const TelemetryContext& context, const FunnelWindowFa
   }
   return WithAction(context, window, std::move(a));
 }
+
+std::string FunnelEventDocument(const FunnelEvent& e) {
+  static const TelemetryContext kNone;
+  const TelemetryContext& context = e.context ? *e.context : kNone;
+  if (e.coreFunc) {
+    return CoreFuncDocument(context, e.window, e.eventType, e.coreFuncName, e.funcStep, e.category, e.action,
+                            e.label);
+  }
+  return FieldsDocument(context, e.window, e.category, e.action, e.fields);
+}

@@ -2,6 +2,7 @@
 // The funnel input documents the telemetry queue posts, in the styled form
 // (tab indentation, sorted keys, final line break).
 #include <map>
+#include <memory>
 #include <string>
 
 #include "TelemetryContext.h"
@@ -25,3 +26,22 @@ std::string CoreFuncDocument(const TelemetryContext& context, const FunnelWindow
 std::string FieldsDocument(const TelemetryContext& context, const FunnelWindowFacts& window,
                            const std::string& category, const std::string& action,
                            const std::map<std::string, std::string>& fields);
+
+// One funnel event as plain values taken at the call: the context snapshot,
+// the window's facts and the arguments. Building its document later gives
+// the document of that moment, whatever changed since.
+struct FunnelEvent {
+  std::shared_ptr<const TelemetryContext> context;
+  FunnelWindowFacts window;
+  bool coreFunc = true;  // core-function form; false: fields form
+  std::string eventType;
+  std::string coreFuncName;
+  int funcStep = 0;
+  std::string category;
+  std::string action;
+  std::string label;
+  std::map<std::string, std::string> fields;
+};
+
+// The document of the event, in the form its call asked for.
+std::string FunnelEventDocument(const FunnelEvent& event);

@@ -42,7 +42,7 @@ CSingleUserLog::CSingleUserLog(const UserLogSettings& settings)
   InstanceMade() = true;
   const std::string exe =
       settings_.executablePath.empty() ? platform::ExecutablePath() : settings_.executablePath;
-  context_ = MachineTelemetryContext(exe);
+  context_ = std::make_shared<const TelemetryContext>(MachineTelemetryContext(exe));
   disabled_ = settings_.disabled.value_or(IsAutoRun());
   if (settings_.withWebLog) {
     report::SetHost(ProgramReportHost());
@@ -77,6 +77,9 @@ std::vector<UserLogItem> CSingleUserLog::TakeRecordedEvents() {
   std::lock_guard<std::mutex> lock(recordMutex_);
   std::vector<UserLogItem> out;
   out.swap(recorded_);
+  for (auto& item : out) {
+    if (item.body.empty() && item.funnel) item.body = FunnelEventDocument(*item.funnel);
+  }
   return out;
 }
 
@@ -123,21 +126,26 @@ int CSingleUserLog::SendGa4Hit(const std::string& category, const std::string& a
   return webLog_->PostGa4Hit(Ga4HitText(Context(), build::kGa4MeasurementId, category, action, label));
 }
 
-int CSingleUserLog::SendFunnel(const std::string& category, const std::string& action,
-                               const std::string& label, std::string document, bool wait) {
-  Record({category, action, label, document, 0});
+int CSingleUserLog::SendFunnel(FunnelEvent event, bool wait) {
   if (!wait) {
-    funnelQueue_.TryPush({"", "", "", std::move(document), 0}, LockWait());
+    // Only plain values are taken here; the document is built on delivery.
+    auto values = std::make_shared<const FunnelEvent>(std::move(event));
+    if (recording_.load(std::memory_order_relaxed)) {
+      Record({values->category, values->action, values->label, "", 0, values});
+    }
+    funnelQueue_.TryPush({"", "", "", "", 0, std::move(values)}, LockWait());
     return 0;
   }
+  const std::string document = FunnelEventDocument(event);
+  Record({event.category, event.action, event.label, document, 0});
   if (webLog_ == nullptr) return -1;
   int rc = 0;
   for (int attempt = 0; attempt < 3; ++attempt) {
     rc = webLog_->SoftDataReport(document);
     if (rc == 0) return 0;
   }
-  QMLOG(" send funnel fail, bWait = true, retry is max, retcode = " << rc << ", " << category << "###"
-                                                                    << action);
+  QMLOG(" send funnel fail, bWait = true, retry is max, retcode = " << rc << ", " << event.category << "###"
+                                                                    << event.action);
   return rc;
 }
 
@@ -146,17 +154,18 @@ int CSingleUserLog::AddUserLog_funnel(const std::string& eventType, const std::s
                                       const std::string& action, const std::string& label, bool wait) {
   if (disabled_) return -99;
   RecordVersionOnce();
-  std::string document = CoreFuncDocument(Context(), WindowFacts(mainWindow_.load()), eventType,
-                                          coreFuncName, funcStep, category, action, label);
-  return SendFunnel(category, action, label, std::move(document), wait);
+  FunnelEvent event{ContextSnapshot(), WindowFacts(mainWindow_.load()), true, eventType, coreFuncName,
+                    funcStep, category, action, label, {}};
+  return SendFunnel(std::move(event), wait);
 }
 
 int CSingleUserLog::AddUserLog_funnelEx(const std::string& category, const std::string& action,
                                         const std::map<std::string, std::string>& fields, bool wait) {
   if (disabled_) return -99;
   RecordVersionOnce();
-  std::string document = FieldsDocument(Context(), WindowFacts(mainWindow_.load()), category, action, fields);
-  return SendFunnel(category, action, "", std::move(document), wait);
+  FunnelEvent event{ContextSnapshot(), WindowFacts(mainWindow_.load()), false, "", "", 0, category, action,
+                    "", fields};
+  return SendFunnel(std::move(event), wait);
 }
 
 int CSingleUserLog::AddUserLog_funnelEx(const std::string& category, const std::string& action,
@@ -174,19 +183,11 @@ void CSingleUserLog::RecordVersionOnce() {
   const std::string path = GalogPath();
   if (path.empty()) return;  // no log folder yet: nowhere to keep it
   std::lock_guard<std::mutex> lock(galogMutex_);
-  RecordVersion(path, Context().toolsVersion);
+  RecordVersion(path, ContextSnapshot()->toolsVersion);
 }
 
 void CSingleUserLog::SetBaseInfo(int siteId, const std::string& productName,
                                  const std::string& downloadUrl, bool kitFlag, int mainPid) {
-  {
-    std::lock_guard<std::mutex> lock(contextMutex_);
-    context_.siteId = siteId;
-    context_.productName = productName;
-    context_.downloadUrl = downloadUrl;
-    context_.kitFlag = kitFlag;
-    context_.mainPid = mainPid;
-  }
   const std::string path = GalogPath();
   bool isNew = true;
   if (!path.empty()) {
@@ -194,15 +195,24 @@ void CSingleUserLog::SetBaseInfo(int siteId, const std::string& productName,
     isNew = MarkRunDay(path, LocalToday());
   }
   std::lock_guard<std::mutex> lock(contextMutex_);
-  context_.isNew = isNew;
+  auto next = std::make_shared<TelemetryContext>(*context_);
+  next->siteId = siteId;
+  next->productName = productName;
+  next->downloadUrl = downloadUrl;
+  next->kitFlag = kitFlag;
+  next->mainPid = mainPid;
+  next->isNew = isNew;
+  context_ = std::move(next);
 }
 
 void CSingleUserLog::SetMainWindow(const ITelemetryWindow* window) { mainWindow_ = window; }
 
-TelemetryContext CSingleUserLog::Context() const {
+std::shared_ptr<const TelemetryContext> CSingleUserLog::ContextSnapshot() const {
   std::lock_guard<std::mutex> lock(contextMutex_);
   return context_;
 }
+
+TelemetryContext CSingleUserLog::Context() const { return *ContextSnapshot(); }
 
 int CSingleUserLog::InitLogPath(const std::string& stem) {
   const std::string stamp = LocalTimeStamp17();

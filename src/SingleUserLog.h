@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "FunnelDocument.h"
 #include "TelemetryContext.h"
 #include "UserLogQueue.h"
 
@@ -94,8 +95,8 @@ class CSingleUserLog {
   std::atomic<int> downloaderConfig{0};
 
   // Test hook: events accepted by AddUserLog* since the previous call, oldest
-  // first (funnel events carry their document in body). Recording starts
-  // with the first call.
+  // first (funnel events carry their document in body, built from the values
+  // of the call). Recording starts with the first call.
   std::vector<UserLogItem> TakeRecordedEvents();
 
  private:
@@ -106,8 +107,10 @@ class CSingleUserLog {
   void Record(const UserLogItem& item);
   void DeriveFlowErrorEvents(const std::string& category, const std::string& action,
                              const std::string& label, bool wait);
-  int SendFunnel(const std::string& category, const std::string& action, const std::string& label,
-                 std::string document, bool wait);
+  // Queues the event's values, or with wait builds and sends its document now.
+  int SendFunnel(FunnelEvent event, bool wait);
+  // The context of this moment, shared: events keep it without a copy.
+  std::shared_ptr<const TelemetryContext> ContextSnapshot() const;
   int SendGa4Hit(const std::string& category, const std::string& action, const std::string& label);
   void RecordVersionOnce();
   std::string GalogPath() const;
@@ -135,8 +138,10 @@ class CSingleUserLog {
   mutable std::mutex cacheMutex_;
   std::map<std::string, std::uint64_t> contentLengthCache_;
 
+  // Replaced whole on change, never modified in place: a queued event keeps
+  // the values of its call.
   mutable std::mutex contextMutex_;
-  TelemetryContext context_;
+  std::shared_ptr<const TelemetryContext> context_;
   std::mutex galogMutex_;
 
   WebLog* webLog_ = nullptr;

@@ -36,6 +36,10 @@ void CSingleUserLog::DeliverNext(CUserLogQueue& queue, bool ga4) {
   UserLogItem item;
   if (abandon_ || !queue.TryPop(item, LockWait())) return;
   if (webLog_ == nullptr) return;  // no reporting object: the event is dropped
+  if (item.body.empty() && item.funnel) {
+    item.body = FunnelEventDocument(*item.funnel);
+    item.funnel.reset();  // a retry sends the same text
+  }
   const int rc = ga4 ? SendGa4Hit(item.category, item.action, item.label) : webLog_->SoftDataReport(item.body);
   if (rc != 0 && !abandon_) HandleFailure(queue, ga4, std::move(item), rc);
 }

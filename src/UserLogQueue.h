@@ -7,15 +7,21 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
+
+struct FunnelEvent;
 
 struct UserLogItem {
   std::string category;
   std::string action;
   std::string label;
-  std::string body;  // funnel document; empty for GA4 items
+  std::string body;  // funnel document; empty for GA4 items and until built from funnel
   int retries = 0;   // failed queued deliveries so far
+  // A queued funnel event's values, taken at the call; its body is built
+  // from them off the caller's thread.
+  std::shared_ptr<const FunnelEvent> funnel;
 };
 
 class CUserLogQueue {

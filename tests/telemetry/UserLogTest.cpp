@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 #include <thread>
 
+#include "FunnelDocument.h"
 #include "SingleUserLog.h"
 #include "TelemetryFixture.h"
 #include "support/LogCapture.h"
@@ -106,6 +108,68 @@ TEST_F(UserLogTest, CloseWithoutFlowErrorSendsNoEndEvent) {
   const auto events = log->TakeRecordedEvents();
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].action, "Close");
+}
+
+// What a window exposes to the funnel documents, changeable from the test.
+class ChangingWindow : public ITelemetryWindow {
+ public:
+  std::string ProductVersion() const override { return version; }
+  int LanguageId() const override { return language; }
+  std::string version = "1.0.0.0";
+  int language = 1;
+};
+
+// A queued funnel event is built on the delivery thread, after the state has
+// moved on: its document must still be the one of the moment of the call.
+TEST_F(UserLogTest, QueuedFunnelDocumentsCarryTheStateOfTheCall) {
+  funnel_.Stall(FunnelCollectorStandIn::kPath);
+  auto log = Make();
+  ChangingWindow window;
+  log->SetMainWindow(&window);
+  log->SetBaseInfo(61, "Mark Eraser", "http://dl/a.exe", false, 2739);
+  log->AddUserLog_funnelEx("Download", "Blocker", "", "", false);
+  ASSERT_TRUE(funnel_.WaitForCount(FunnelCollectorStandIn::kPath, 1, 30000));  // the thread is busy
+
+  const TelemetryContext atCall = log->Context();
+  const std::map<std::string, std::string> fields{{"Download address", "http://dl/a.exe"}, {"AddressType", "1"}};
+  log->AddUserLog_funnel("CoreFuncEvent", "Downloading", 2, "Download", "Downloading", "null", false);
+  log->AddUserLog_funnelEx("Download", "MDownSuccess", fields, false);
+  const std::string wantCore = CoreFuncDocument(atCall, WindowFacts(&window), "CoreFuncEvent", "Downloading", 2,
+                                                "Download", "Downloading", "null");
+  const std::string wantFields = FieldsDocument(atCall, WindowFacts(&window), "Download", "MDownSuccess", fields);
+
+  // Everything a document reads changes before the thread gets to them.
+  window.version = "2.0.0.0";
+  window.language = 3;
+  log->SetBaseInfo(99, "Other Product", "http://dl/b.exe", true, 1);
+  log->SetMainWindow(nullptr);
+  funnel_.Answer(FunnelCollectorStandIn::kPath, 200);
+  funnel_.ReleaseStalls();
+  EXPECT_TRUE(log->WaitThreadForExit());
+
+  std::map<std::string, Json::Value> sent;
+  for (const auto& r : funnel_.Received(FunnelCollectorStandIn::kPath)) sent[FunnelAction(r.body)] = ParseJson(r.body);
+  ASSERT_EQ(sent.count("Downloading"), 1u);
+  ASSERT_EQ(sent.count("MDownSuccess"), 1u);
+  const Json::Value& core = sent["Downloading"]["common"];
+  EXPECT_EQ(core["product_version"].asString(), "1.0.0.0");
+  EXPECT_EQ(core["tools_lang"].asString(), "ja");
+  EXPECT_EQ(core["product"].asString(), "Mark Eraser");
+  EXPECT_EQ(core["pid"].asInt(), 2739);
+  EXPECT_EQ(core["kit_type"].asInt(), 0);
+  // The collector's document carries every member of the document of the call.
+  for (const auto& [action, text] : {std::pair{"Downloading", wantCore}, std::pair{"MDownSuccess", wantFields}}) {
+    const Json::Value want = ParseJson(text);
+    EXPECT_EQ(sent[action]["actions"], want["actions"]) << action;
+    for (const auto& member : want.getMemberNames()) {
+      if (member == "actions") continue;
+      EXPECT_EQ(sent[action]["common"][member], want[member]) << action << " " << member;
+    }
+  }
+  const auto recorded = log->TakeRecordedEvents();
+  ASSERT_EQ(recorded.size(), 3u);
+  EXPECT_EQ(recorded[1].body, wantCore);
+  EXPECT_EQ(recorded[2].body, wantFields);
 }
 
 TEST_F(UserLogTest, AlwaysFailingCollectorsSeeEachQueuedEventFourTimes) {
