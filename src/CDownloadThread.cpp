@@ -44,14 +44,20 @@ void CDownloadThread::fetchRun(SliceRun& run) {
       if (run.current > run.last) return;
       task = run.tasks[static_cast<std::size_t>(run.current)];
     }
-    if (fetchSlice(task, &run)) continue;
-    // The server or the connection failed: the slices not started go back
-    // untouched rather than fail one after another on this worker.
+    if (fetchSlice(task, &run) && !stopping(run)) continue;
+    // The server or the connection failed, or the round is stopping: the
+    // slices not started go back untouched rather than fail one after
+    // another on this worker.
     std::lock_guard<std::timed_mutex> lock(*m_mutex);
     for (int i = run.current; i <= run.last; ++i) run.tasks[static_cast<std::size_t>(i)]->TaskStatus = kTaskNew;
     run.last = run.current - 1;
     return;
   }
+}
+
+bool CDownloadThread::stopping(const SliceRun& run) {
+  std::lock_guard<std::timed_mutex> lock(*m_mutex);
+  return run.stopping;
 }
 
 bool CDownloadThread::fetchSlice(CTask* task, SliceRun* run) {
@@ -134,10 +140,10 @@ bool CDownloadThread::enterNextSlice() {
     std::lock_guard<std::timed_mutex> lock(*m_mutex);
     SliceRun& run = *t.run;
     const SlicePart& p = done->Parts.part(t.part);
-    // A split of this slice, or a tail handed to another worker, ends the
-    // stream at this slice's end.
+    // A split of this slice, a tail handed to another worker, or a round
+    // that is stopping ends the stream at this slice's end.
     if (done->Parts.count() != 1 || !p.filled() || p.limit != SliceLastByte(done->EndPos, done->ContentLength) ||
-        run.current >= run.last) {
+        run.current >= run.last || run.stopping) {
       return false;
     }
     CTask* next = run.tasks[static_cast<std::size_t>(run.current + 1)];

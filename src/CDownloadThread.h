@@ -44,6 +44,7 @@ class CDownloadThread : public CThread {
   // the slice the transfer ended in failed.
   bool fetchSlice(CTask* task, SliceRun* run);
   void fetchRun(SliceRun& run);
+  bool stopping(const SliceRun& run);
   void helpPart(CTask* task, int part);
   // One ranged GET of part's missing bytes, on through the run's further
   // slices when it can; true when the part it ended in is filled.

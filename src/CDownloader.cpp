@@ -280,6 +280,7 @@ void CDownloader::downloaderThread() {
   for (;;) {
     const int status = m_status.load();
     if (status == kStop) {
+      stopRuns();
       if (!m_threadManager.hasBusyThreads()) break;
       m_threadManager.recycleIdleThreads();
       updateDownloadInfo();
@@ -304,6 +305,14 @@ void CDownloader::downloaderThread() {
     }
   }
   finishRun();
+}
+
+void CDownloader::stopRuns() {
+  std::timed_mutex* lock = m_threadManager.writeMutex();
+  if (m_runs.empty() || lock == nullptr) return;
+  std::lock_guard<std::timed_mutex> guard(*lock);
+  for (const auto& run : m_runs) run->stopping = true;
+  m_runs.clear();
 }
 
 void CDownloader::finishRun() {

@@ -77,6 +77,8 @@ class CDownloader {
   // Gives an idle worker the last unstarted slice of the run with the most
   // of them; false when no run has one.
   bool takeRunTail();
+  // A stopping round starts no further slice of any run.
+  void stopRuns();
   // Gives an idle worker a part of the in-flight slice with the most bytes
   // left; false when there is nothing worth helping with.
   bool offerHelp();

@@ -15,6 +15,7 @@ struct SliceRun {
   std::vector<CTask*> tasks;  // consecutive slices in byte order; fixed once handed out
   int current = 0;            // slice the worker is on (or starts next)
   int last = 0;               // last slice still in the run
+  bool stopping = false;      // the round is stopping: no further slice is started
 
   // Slices after the current one that no worker has started.
   int unstarted() const { return std::max(last - current, 0); }

@@ -233,6 +233,37 @@ TEST_F(SliceRunTest, IdleWorkerTakesTheSliceARunHasNotStarted) {
       << ::testing::PrintToString(ranges);
 }
 
+// The network goes while a run streams: the slice in progress is finished,
+// the stream is cut at its end, and no further slice of the run is started.
+TEST_F(SliceRunTest, StoppingRoundStartsNoFurtherSliceOfARun) {
+  ServeOptions slow;
+  slow.bytesPerSecond = 8 * MiB;
+  server_.ServeGenerated(path_, kFourSlices, slow);
+  auto online = std::make_shared<std::atomic<bool>>(true);
+  DownloadTimings timings = OneWorker();
+  timings.networkLostPauseMs = 0;
+  timings.networkAlive = [online] { return online->load(); };
+  std::atomic<bool> ended{false};
+  int result = 0;
+  std::thread run([&] {
+    result = Run(timings);
+    ended = true;
+  });
+  // Slice 1 saved complete: the stream is on slice 2.
+  EXPECT_TRUE(WaitUntil([&] {
+    const auto tasks = ReadSavedTasks(info_);
+    return ended.load() || (tasks.size() == 4 && tasks[0].status == kTaskComplete);
+  }));
+  online->store(false);
+  run.join();
+  EXPECT_EQ(result, NetworkDown);
+  EXPECT_EQ(Ranges().size(), 1u) << ::testing::PrintToString(Ranges());
+  const auto tasks = ReadSavedTasks(info_);
+  ASSERT_EQ(tasks.size(), 4u);
+  EXPECT_NE(tasks[3].status, kTaskComplete);
+  EXPECT_EQ(tasks[3].downloaded, 3 * kSliceSize);
+}
+
 // The process killed while its stream is held after two slices: the next
 // process asks for nothing of those two.
 TEST_F(SliceRunTest, KillMidStreamThenRestartAsksOnlyForTheUnfinishedSlices) {
