@@ -146,6 +146,7 @@ void CDownloadTaskManager::addTask(std::unique_ptr<CTask> task) {
   CTask* raw = task.get();
   raw->Probed = m_validators;
   raw->RemoteChanged = m_remoteChanged;
+  raw->StreamRefused = m_streamRefused;
   raw->Cancel = m_timings.cancel;
   m_tasks.push_back(std::move(task));
   m_tasksCount = static_cast<int>(m_tasks.size());

@@ -58,6 +58,10 @@ class CDownloadTaskManager : public CTaskManager {
   const std::vector<std::unique_ptr<CTask>>& allTasks() const { return m_tasks; }
   const std::vector<CTask*>& doneTasks() const { return m_done; }
   bool hasPendingTasks() const { return !m_pending.empty(); }
+  // The next task popPendingTask would return; null when none.
+  CTask* peekPendingTask() const { return m_pending.empty() ? nullptr : m_pending.front(); }
+  // True once a multi-slice request of this run was answered otherwise.
+  bool streamRefused() const { return m_streamRefused->load(); }
   std::size_t pendingCount() const { return m_pending.size(); }
   int TasksCount() const { return m_tasksCount; }
   std::int64_t ContentLength() const { return m_contentLength; }
@@ -95,5 +99,6 @@ class CDownloadTaskManager : public CTaskManager {
   std::int64_t m_downloadTime = 0;
   Validators m_validators;  // of the last accepted probe
   std::shared_ptr<std::atomic<bool>> m_remoteChanged = std::make_shared<std::atomic<bool>>(false);
+  std::shared_ptr<std::atomic<bool>> m_streamRefused = std::make_shared<std::atomic<bool>>(false);
   DownloadTimings m_timings;
 };

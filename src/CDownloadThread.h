@@ -1,7 +1,8 @@
 #pragma once
 // A download worker: its task step fetches the task's missing bytes with
 // ranged GETs into the shared package file, on its own libcurl handle. A
-// worker may also help with a part of a slice that another worker fetches.
+// worker may also help with a part of a slice that another worker fetches,
+// or stream a run of consecutive slices with one request.
 #include <curl/curl.h>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "CLibcurlTool.h"
 #include "CThread.h"
 #include "DownloadTimings.h"
+#include "SliceRun.h"
 
 class CDownloadThread : public CThread {
  public:
@@ -18,10 +20,18 @@ class CDownloadThread : public CThread {
   ~CDownloadThread() override;
 
   // One step: complete at once when nothing is left, else ranged GETs of the
-  // slice's missing parts (or of the helped part). The last worker to leave
-  // a slice settles it: status 1 when every byte is there, else 2 with
-  // RequestTimes + 1 (once per attempt, however many parts failed).
+  // slice's missing parts (or of the helped part, or of each slice of a
+  // run). The last worker to leave a slice settles it: status 1 when every
+  // byte is there, else 2 with RequestTimes + 1 (once per attempt, however
+  // many parts failed). A run whose slice failed gives its unstarted slices
+  // back (status 0) for the dispatcher to hand out again.
   int taskBusiness() override;
+
+  // Called by the write callback when the current part is full and the
+  // reply has more bytes: settles the slice and moves the transfer on to
+  // the run's next slice when the request covers it and the reply may run
+  // on. False: the transfer ends here.
+  bool enterNextSlice();
 
   // Used by the transfer callbacks during the step.
   RangeTransfer& transfer() { return m_transfer; }
@@ -30,12 +40,20 @@ class CDownloadThread : public CThread {
   std::timed_mutex& writeMutex() { return *m_mutex; }
 
  private:
-  // One ranged GET of part's missing bytes; true when the part is filled.
-  bool fetchPart(CTask* task, int part, CURLcode& result);
+  // One attempt at a slice (run: the run it belongs to, or null); false when
+  // the slice the transfer ended in failed.
+  bool fetchSlice(CTask* task, SliceRun* run);
+  void fetchRun(SliceRun& run);
+  bool stopping(const SliceRun& run);
+  void helpPart(CTask* task, int part);
+  // One ranged GET of part's missing bytes, on through the run's further
+  // slices when it can; true when the part it ended in is filled.
+  bool fetchPart(CTask* task, int part, SliceRun* run, CURLcode& result);
   void settle(CTask* task, CURLcode result);
 
   std::FILE* m_file;
   int m_fd;
   std::unique_ptr<CLibcurlTool> m_pCurl;
   RangeTransfer m_transfer;
+  std::int64_t m_rangeTimeoutMs;
 };

@@ -149,6 +149,11 @@ void CDownloader::scheduleRetries() {
   const std::int64_t now = TickCountMs();
   std::vector<CTask*> due;
   for (CTask* task : m_taskManager.doneTasks()) {
+    // Given back untouched by a run whose stream failed: pending again now.
+    if (task->TaskStatus.load() == kTaskNew) {
+      due.push_back(task);
+      continue;
+    }
     if (task->TaskStatus.load() != kTaskFailed) continue;
     if (task->RetryDueMs == 0) {
       task->RetryDueMs = now + m_timings.retryPauseMs * std::min(task->RequestTimes.load(), 8);
@@ -165,13 +170,72 @@ void CDownloader::dispatchTurn() {
   m_threadManager.recycleIdleThreads();
   updateDownloadInfo();
   scheduleRetries();
+  // Each worker streams an even share of what is pending (capped), so one
+  // request serves several slices without one worker hoarding them.
+  const int share = RunLength(static_cast<std::int64_t>(m_taskManager.pendingCount()),
+                              static_cast<std::int64_t>(m_threadManager.threadCount()));
   while (m_taskManager.hasPendingTasks() && m_threadManager.hasIdleThreads()) {
-    m_threadManager.giveTaskToAThreadTodo(m_taskManager.popPendingTask());
+    handOutRun(std::min(share, RunLength(static_cast<std::int64_t>(m_taskManager.pendingCount()),
+                                         static_cast<std::int64_t>(m_threadManager.idleCount()))));
   }
   // The last slices must not crawl on one connection each while other
-  // workers sit idle.
-  while (!m_taskManager.hasPendingTasks() && m_threadManager.hasIdleThreads() && offerHelp()) {
+  // workers sit idle: unstarted slices of runs first, then halves of parts.
+  while (!m_taskManager.hasPendingTasks() && m_threadManager.hasIdleThreads() && (takeRunTail() || offerHelp())) {
   }
+}
+
+namespace {
+
+// next may follow prev in one stream: the very next slice, from the same
+// place, with no byte of it on disk.
+bool FollowsInStream(const CTask* prev, const CTask* next) {
+  return next != nullptr && next->TaskId.load() == prev->TaskId.load() + 1 && next->StartPos == prev->EndPos + 1 &&
+         next->RemotePath == prev->RemotePath && next->DownloadedPos.load() == next->StartPos &&
+         next->BytesDone() == 0;
+}
+
+}  // namespace
+
+void CDownloader::handOutRun(int length) {
+  CTask* first = m_taskManager.popPendingTask();
+  auto run = std::make_shared<SliceRun>();
+  run->tasks.push_back(first);
+  if (!m_taskManager.streamRefused()) {
+    while (static_cast<int>(run->tasks.size()) < length &&
+           FollowsInStream(run->tasks.back(), m_taskManager.peekPendingTask())) {
+      run->tasks.push_back(m_taskManager.popPendingTask());
+    }
+  }
+  if (run->tasks.size() == 1) {
+    m_threadManager.giveTaskToAThreadTodo(first);
+    return;
+  }
+  run->last = static_cast<int>(run->tasks.size()) - 1;
+  m_runs.push_back(run);
+  m_threadManager.giveRunToAThreadTodo(std::move(run));
+}
+
+bool CDownloader::takeRunTail() {
+  std::timed_mutex* lock = m_threadManager.writeMutex();
+  if (m_runs.empty() || lock == nullptr) return false;
+  CTask* task = nullptr;
+  {
+    std::lock_guard<std::timed_mutex> guard(*lock);
+    // A run with nothing unstarted never has again.
+    std::erase_if(m_runs, [](const std::shared_ptr<SliceRun>& run) { return run->unstarted() == 0; });
+    SliceRun* best = nullptr;
+    for (const auto& run : m_runs) {
+      if (best == nullptr || run->unstarted() > best->unstarted()) best = run.get();
+    }
+    if (best == nullptr) return false;
+    task = best->tasks[static_cast<std::size_t>(best->last)];
+    --best->last;
+  }
+  if (task->LogFlag != 0) QMLOG(" Tasks info, taken from a run, id = " << task->TaskId.load());
+  if (m_threadManager.giveTaskToAThreadTodo(task) == 1) return true;
+  // Nobody took it: pending again at the next turn.
+  task->TaskStatus = kTaskNew;
+  return false;
 }
 
 bool CDownloader::offerHelp() {
@@ -216,6 +280,7 @@ void CDownloader::downloaderThread() {
   for (;;) {
     const int status = m_status.load();
     if (status == kStop) {
+      stopRuns();
       if (!m_threadManager.hasBusyThreads()) break;
       m_threadManager.recycleIdleThreads();
       updateDownloadInfo();
@@ -242,7 +307,16 @@ void CDownloader::downloaderThread() {
   finishRun();
 }
 
+void CDownloader::stopRuns() {
+  std::timed_mutex* lock = m_threadManager.writeMutex();
+  if (m_runs.empty() || lock == nullptr) return;
+  std::lock_guard<std::timed_mutex> guard(*lock);
+  for (const auto& run : m_runs) run->stopping = true;
+  m_runs.clear();
+}
+
 void CDownloader::finishRun() {
+  m_runs.clear();
   // The saves below come after every periodic one.
   m_saver.drain();
   // A task marked complete whose bytes are not all there (a saved list can say

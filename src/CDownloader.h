@@ -5,14 +5,17 @@
 // stops by itself when every task is complete, or when told to.
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "CDownloadTaskManager.h"
 #include "CDownloadThreadManager.h"
 #include "DownloadTimings.h"
 #include "EnumErrorCode.h"
+#include "SliceRun.h"
 #include "TaskInfoSaver.h"
 #include "platform/Event.h"
 
@@ -68,6 +71,14 @@ class CDownloader {
   bool allWorkDone() const;
   bool anyTaskIncomplete() const;
   void dispatchTurn();
+  // Hands the next pending slice to an idle worker, with up to length - 1
+  // consecutive untouched slices after it as one run.
+  void handOutRun(int length);
+  // Gives an idle worker the last unstarted slice of the run with the most
+  // of them; false when no run has one.
+  bool takeRunTail();
+  // A stopping round starts no further slice of any run.
+  void stopRuns();
   // Gives an idle worker a part of the in-flight slice with the most bytes
   // left; false when there is nothing worth helping with.
   bool offerHelp();
@@ -89,5 +100,6 @@ class CDownloader {
   platform::Event m_statusChanged{false, false};  // supervisor
   platform::Event m_dispatcherEnded{true, false};
   TaskInfoSaver m_saver;  // the saves at every further 10 %
+  std::vector<std::shared_ptr<SliceRun>> m_runs;  // dispatch thread only: runs that may still give slices away
   std::thread m_dispatcher;
 };

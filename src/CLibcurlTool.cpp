@@ -91,7 +91,8 @@ CURLcode CLibcurlTool::setVerification(const std::string& url) { return ApplyTra
 CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t start, std::int64_t end,
                                            std::int64_t /*unused*/, CDownloadThread* thread) {
   const std::string range = std::to_string(start) + "-" + std::to_string(end);
-  const CTask* task = thread->currentTask();
+  RangeTransfer& transfer = thread->transfer();
+  const CTask* task = transfer.task;
   if (task->LogFlag != 0) {
     QMLOG(" Request Range: (" << task->TaskId.load() << ", " << static_cast<std::int32_t>(end - start)
                               << ") " << range);
@@ -109,7 +110,7 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
     headers.reset(curl_slist_append(nullptr, kUserAgentLine));
     if (headers) headers.reset(curl_slist_append(headers.release(), ("If-Range: " + ifRange).c_str()));
   }
-  thread->transfer().ifRangeSent = headers != nullptr;
+  transfer.ifRangeSent = headers != nullptr;
   curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, headers ? headers.get() : m_rangeHeaders);
   curl_easy_setopt(m_curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
@@ -123,14 +124,19 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
   curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, thread);
   curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, thread);
   curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback);
-  curl_easy_setopt(m_curl, CURLOPT_TIMEOUT_MS, static_cast<long>(m_timings.rangeTimeoutMs));
+  // One range time limit per slice: a request for several slices may last
+  // that many limits in all, but each slice must fill within one limit of
+  // the stream reaching it (checked in the progress callback).
+  curl_easy_setopt(m_curl, CURLOPT_TIMEOUT_MS, static_cast<long>(m_timings.rangeTimeoutMs * transfer.slices));
+  if (transfer.slices > 1) transfer.sliceDeadlineMs = TickCountMs() + m_timings.rangeTimeoutMs;
   curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timings.rangeConnectTimeoutMs));
   // Large receive blocks: fewer reads, callbacks and positioned writes per byte.
   curl_easy_setopt(m_curl, CURLOPT_BUFFERSIZE, kRangeReceiveBufferBytes);
   CURLcode code = setVerification(url);
   if (code == CURLE_OK) code = curl_easy_perform(m_curl);
+  if (code == CURLE_ABORTED_BY_CALLBACK && transfer.sliceTimedOut) code = CURLE_OPERATION_TIMEDOUT;
   // A transfer stopped because its range was filled ended as it should.
-  const bool stoppedFilled = code == CURLE_WRITE_ERROR && thread->transfer().rangeFilled;
+  const bool stoppedFilled = code == CURLE_WRITE_ERROR && transfer.rangeFilled;
   if (code != CURLE_OK && !stoppedFilled) figureError(code);
   return code;
 }
@@ -298,8 +304,13 @@ bool ReplyShowsChange(const RangeTransfer& transfer, const CTask* task) {
 }  // namespace
 
 int CLibcurlTool::ProgressCallback(void* userdata, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  const auto* thread = static_cast<CDownloadThread*>(userdata);
-  const CTask* task = thread->currentTask();
+  auto* thread = static_cast<CDownloadThread*>(userdata);
+  RangeTransfer& transfer = thread->transfer();
+  if (transfer.sliceDeadlineMs > 0 && TickCountMs() > transfer.sliceDeadlineMs) {
+    transfer.sliceTimedOut = true;
+    return 1;
+  }
+  const CTask* task = transfer.task;
   return RunSawChange(task) || RunCancelled(task) ? 1 : 0;
 }
 
@@ -310,7 +321,7 @@ size_t CLibcurlTool::HeaderCallback(char* buffer, size_t size, size_t count, voi
   const std::string_view line(buffer, n);
   RangeTransfer& transfer = thread->transfer();
   RangeReplyOnLine(transfer.reply, line);
-  CTask* task = thread->currentTask();
+  CTask* task = transfer.task;
   if (RunSawChange(task)) return 0;
   if (transfer.reply.headersEnded && ReplyShowsChange(transfer, task)) {
     MarkChanged(task);
@@ -338,50 +349,90 @@ size_t CLibcurlTool::HeaderCallback(char* buffer, size_t size, size_t count, voi
   }
 }
 
+namespace {
+
+// Writes what the transfer's current part still takes of data; sets failed
+// when the file took less than that.
+std::size_t WriteIntoPart(CDownloadThread* thread, const char* data, std::size_t size, bool& failed) {
+  RangeTransfer& transfer = thread->transfer();
+  CTask* task = transfer.task;
+  // The lock covers only the bookkeeping: parts never overlap, so the
+  // positioned write itself cannot interleave with another worker's.
+  std::int64_t at = 0;
+  std::int64_t wanted = 0;
+  {
+    std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
+    wanted = task->Parts.reserve(transfer.part, static_cast<std::int64_t>(size), at);
+  }
+  if (wanted <= 0) return 0;
+  const std::size_t written = WriteAt(thread->packageFd(), data, static_cast<std::size_t>(wanted), at);
+  std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
+  task->Parts.commit(transfer.part, static_cast<std::int64_t>(written));
+  task->PublishProgress();
+  failed = written != static_cast<std::size_t>(wanted);
+  return written;
+}
+
+}  // namespace
+
+bool StreamReplyMatches(const RangeTransfer& transfer) {
+  const RangeReply& reply = transfer.reply;
+  const std::int64_t lastByte = std::min(transfer.requestEnd, transfer.task->ContentLength - 1);
+  return transfer.slices > 1 && reply.status == 206 && reply.range.valid &&
+         reply.range.first == transfer.requestStart && reply.range.last == lastByte;
+}
+
+void RefuseStream(const RangeTransfer& transfer, const char* why) {
+  const CTask* task = transfer.task;
+  if (!task->StreamRefused || task->StreamRefused->exchange(true)) return;
+  QMLOG(" Range of " << transfer.slices << " slices refused (" << why << "), task " << task->TaskId.load()
+                     << ", status " << transfer.reply.status << ", reply " << transfer.reply.range.first << "-"
+                     << transfer.reply.range.last << ", asked " << transfer.requestStart << "-" << transfer.requestEnd
+                     << "; each slice is asked for on its own from now on");
+}
+
 size_t CLibcurlTool::downloadFunc(char* buffer, size_t size, size_t count, void* userdata) {
   const size_t received = size * count;
   auto* thread = static_cast<CDownloadThread*>(userdata);
-  CTask* task = thread->currentTask();
   RangeTransfer& transfer = thread->transfer();
   // Nothing of another file's reply reaches the package.
-  if (RunSawChange(task)) return 0;
+  if (RunSawChange(transfer.task)) return 0;
   // An error page, or a reply that is not the asked-for range, never reaches
   // the package.
   if (!RangeReplyAcceptable(transfer.reply, transfer.requestStart)) {
     if (!transfer.refusalLogged) {
       transfer.refusalLogged = true;
-      QMLOG(" Range refused: " << task->TaskId.load() << ", status " << transfer.reply.status
+      QMLOG(" Range refused: " << transfer.task->TaskId.load() << ", status " << transfer.reply.status
                                << ", reply start " << transfer.reply.range.first << ", asked "
                                << transfer.requestStart);
+      if (transfer.slices > 1) RefuseStream(transfer, "not the asked range");
     }
     return 0;
   }
-  // The lock covers only the bookkeeping: parts never overlap, so the
-  // positioned write itself cannot interleave with another worker's.
-  std::int64_t at = 0;
-  std::int64_t wanted = 0;
-  bool cutBySplit = false;
-  {
-    std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
-    wanted = task->Parts.reserve(transfer.part, static_cast<std::int64_t>(received), at);
-    cutBySplit = task->Parts.part(transfer.part).limit < transfer.requestLast;
+  std::size_t consumed = 0;
+  bool failed = false;
+  while (consumed < received && !failed) {
+    consumed += WriteIntoPart(thread, buffer + consumed, received - consumed, failed);
+    // The part is full and bytes remain: they are the next slice's when the
+    // request covers it, else the transfer ends here.
+    if (consumed < received && !failed && !thread->enterNextSlice()) break;
   }
-  std::size_t written = 0;
-  if (wanted > 0) {
-    written = WriteAt(thread->packageFd(), buffer, static_cast<std::size_t>(wanted), at);
-    std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
-    task->Parts.commit(transfer.part, static_cast<std::int64_t>(written));
-    task->PublishProgress();
-  }
-  const bool filled = written == static_cast<std::size_t>(wanted) && written < received;
+  const bool filled = !failed && consumed < received;
   if (filled) transfer.rangeFilled = true;
-  // A part cut short by a split ends its transfer here on purpose.
-  if (written != received && !(filled && cutBySplit)) {
+  bool cutOnPurpose = false;
+  {
+    // A split, a tail given to another worker, or a reply that may not run
+    // on past its first slice ends the transfer before what was asked.
+    std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
+    cutOnPurpose = filled && transfer.task->Parts.part(transfer.part).limit < transfer.requestLast;
+  }
+  if (consumed != received && !cutOnPurpose) {
+    const CTask* task = transfer.task;
     QMLOG(" Thread: " << task->TaskId.load() << " Write Error. Task id：" << task->TaskId.load()
                       << " Download to:" << task->DownloadedPos.load() << " Receive:" << received
-                      << " Write:" << written << " Task EndPos:" << task->EndPos);
+                      << " Write:" << consumed << " Task EndPos:" << task->EndPos);
   }
-  return written;
+  return consumed;
 }
 
 std::string ResolveLocation(const std::string& base, const std::string& location) {

@@ -13,18 +13,35 @@
 #include "HttpHeaderText.h"
 
 class CDownloadThread;
+class CTask;
+struct SliceRun;
 
 // State of the ranged GET in progress on a worker: what was asked for, which
-// part of the slice its bytes fill, and what the current response said.
+// slice and part its bytes fill now, and what the current response said. A
+// request for several slices of a run moves task and part along as each
+// slice fills.
 struct RangeTransfer {
-  int part = 0;                 // index into the task's parts
+  CTask* task = nullptr;        // slice the next bytes belong to
+  int part = 0;                 // index into that task's parts
+  SliceRun* run = nullptr;      // set when the request covers several slices of a run
+  int slices = 1;               // slices the request covers
   std::int64_t requestStart = 0;
-  std::int64_t requestLast = 0;  // last byte asked for
+  std::int64_t requestLast = 0;  // last byte wanted
+  std::int64_t requestEnd = 0;   // end sent in the Range header (the file length for the last slice)
   RangeReply reply;
-  bool rangeFilled = false;     // every byte of the part written; the server sent more (or a split cut it)
+  bool rangeFilled = false;     // every byte of the part written; the server sent more (or a cut ended it)
   bool refusalLogged = false;
   bool ifRangeSent = false;     // the request carried If-Range with the probe's validator
+  // Several slices: each must fill within the range time limit of reaching it.
+  std::int64_t sliceDeadlineMs = 0;
+  bool sliceTimedOut = false;
 };
+
+// A reply to a request for several slices carries on past the first slice
+// only when it is a 206 of exactly the range asked for.
+bool StreamReplyMatches(const RangeTransfer& transfer);
+// Marks the run's slices as to be asked for one at a time (logged once).
+void RefuseStream(const RangeTransfer& transfer, const char* why);
 
 class CLibcurlTool {
  public:

@@ -46,6 +46,10 @@ class CTask {
   // Shared by every task of the run: set by the first reply showing that the
   // remote file is no longer the probed one; every transfer of the run stops.
   std::shared_ptr<std::atomic<bool>> RemoteChanged;
+  // Shared by every task of the run: set once the server answered a request
+  // for several slices with anything but exactly that range; from then on
+  // each slice is asked for on its own.
+  std::shared_ptr<std::atomic<bool>> StreamRefused;
   // The caller's cancel (empty: none): once set, every transfer of the run stops.
   std::shared_ptr<const std::atomic<bool>> Cancel;
 
@@ -57,8 +61,10 @@ class CTask {
 
   // Starts an attempt from DownloadedPos; an earlier attempt's parts are kept
   // while they agree with it, so only their gaps are fetched again.
-  void BeginAttempt() {
-    const bool keep = !Parts.empty() && Published(Parts.frontier()) == DownloadedPos.load();
+  // keepParts false: start over as one part (only for a slice with no byte
+  // on disk, which a stream enters at its first byte).
+  void BeginAttempt(bool keepParts = true) {
+    const bool keep = keepParts && !Parts.empty() && Published(Parts.frontier()) == DownloadedPos.load();
     Parts.beginAttempt(DownloadedPos.load(), SliceLastByte(EndPos, ContentLength), keep);
     PublishProgress();
   }

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "CTask.h"
+#include "SliceRun.h"
 #include "Logger.h"
 #include "platform/ThreadStart.h"
 
@@ -27,6 +28,7 @@ int CThread::init() {
 int CThread::doTask(CTask* task) {
   m_task = task;
   m_part = SliceParts::kNone;
+  m_run.reset();
   if (task->LogFlag != 0) {
     QMLOG(" Tasks info, download begin, id = " << task->TaskId.load() << ", task status = "
                                                 << task->TaskStatus.load() << ", thread status = "
@@ -37,9 +39,25 @@ int CThread::doTask(CTask* task) {
   return 1;
 }
 
+int CThread::doRun(std::shared_ptr<SliceRun> run) {
+  CTask* first = run->tasks.front();
+  m_task = first;
+  m_part = SliceParts::kNone;
+  if (first->LogFlag != 0) {
+    QMLOG(" Tasks info, download begin, id = " << first->TaskId.load() << ", task status = "
+                                                << first->TaskStatus.load() << ", thread status = "
+                                                << m_state.load() << ", run of " << run->tasks.size());
+  }
+  m_run = std::move(run);
+  m_state = kWork;
+  m_wake.Set();
+  return 1;
+}
+
 int CThread::doHelp(CTask* task, int part) {
   m_task = task;
   m_part = part;
+  m_run.reset();
   if (task->LogFlag != 0) QMLOG(" Tasks info, help begin, id = " << task->TaskId.load() << ", part = " << part);
   m_state = kWork;
   m_wake.Set();

@@ -4,12 +4,14 @@
 // dispatch thread reads it while the worker changes it.
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 #include "platform/Event.h"
 
 class CTask;
+struct SliceRun;
 
 class CThread {
  public:
@@ -32,12 +34,17 @@ class CThread {
   // Hands over one part of a slice that another worker is fetching (a help
   // claimed by the dispatcher) and wakes the worker. Always 1.
   int doHelp(CTask* task, int part);
+  // Hands over a run of consecutive slices, fetched as one stream where the
+  // server allows it, and wakes the worker. Always 1.
+  int doRun(std::shared_ptr<SliceRun> run);
   // Asks an idle worker to end.
   void requestStop();
   int state() const { return m_state.load(); }
   CTask* currentTask() const { return m_task; }
   // The part claimed for this worker by doHelp; SliceParts::kNone for a task.
   int currentPart() const { return m_part; }
+  // The run handed over by doRun; null for a single task or a help.
+  const std::shared_ptr<SliceRun>& currentRun() const { return m_run; }
 
   // Event signalled each time this worker finishes a step (may be null).
   void setStepDoneEvent(platform::Event* event) { m_stepDone = event; }
@@ -59,6 +66,7 @@ class CThread {
   std::atomic<int> m_state{kIdle};
   CTask* m_task = nullptr;
   int m_part = -1;
+  std::shared_ptr<SliceRun> m_run;
   platform::Event m_wake{false, false};
   platform::Event m_ended{true, false};
   platform::Event* m_stepDone = nullptr;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CTask.h"
+#include "SliceRun.h"
 #include "Logger.h"
 
 namespace {
@@ -59,6 +60,14 @@ int CThreadManager::giveHelpToAThreadTodo(CTask* task, int part) {
   CThread* worker = getOneFreeThreads();
   if (worker == nullptr) return 0;
   worker->doHelp(task, part);
+  m_busy.push_back(worker);
+  return 1;
+}
+
+int CThreadManager::giveRunToAThreadTodo(std::shared_ptr<SliceRun> run) {
+  CThread* worker = getOneFreeThreads();
+  if (worker == nullptr) return 0;
+  worker->doRun(std::move(run));
   m_busy.push_back(worker);
   return 1;
 }

@@ -28,6 +28,9 @@ class CThreadManager {
   // 1 when an idle worker took the claimed part of task (it joins the busy
   // list), else 0.
   int giveHelpToAThreadTodo(CTask* task, int part);
+  // 1 when an idle worker took the run of slices (it joins the busy list),
+  // else 0.
+  int giveRunToAThreadTodo(std::shared_ptr<SliceRun> run);
   // Busy workers that went idle return to the idle list. Always 1.
   int recycleIdleThreads();
   // Ends every idle worker and waits for each thread (bounded). Always 1.
@@ -36,6 +39,7 @@ class CThreadManager {
   void releaseThreads();
 
   bool hasIdleThreads() const { return !m_idle.empty(); }
+  std::size_t idleCount() const { return m_idle.size(); }
   bool hasBusyThreads() const { return !m_busy.empty(); }
   std::size_t threadCount() const { return m_threads.size(); }
   // The lock every worker takes around its task's write bookkeeping.

@@ -246,7 +246,9 @@ void TestHttpServer::Start() {
       res.set_content("<html>busy</html>", "text/html");
       return;
     }
-    if (!options.ignoreRange && ranged) {
+    const bool longAsk = ranged && options.longRange > 0 && last - first + 1 > options.longRange;
+    if (longAsk && !options.longRangeWhole) last = first + options.longRange - 1;
+    if (!options.ignoreRange && ranged && !(longAsk && options.longRangeWhole)) {
       if (first >= length) {
         res.status = 416;
         res.set_header("Content-Range", "bytes */" + std::to_string(length));

@@ -40,6 +40,8 @@ struct ServeOptions {
   std::int64_t headLength = -1;       // Content-Length a HEAD reports instead of the length
   std::int64_t failOffGrid = 0;       // > 0: ranges starting off this grid (a split's helper) ...
   int failOffGridTimes = 0;           // ... are answered 503 this many times
+  std::int64_t longRange = 0;         // > 0: ranges asking more than this many bytes ...
+  bool longRangeWhole = false;        // ... get 200 with the whole file, else a 206 of only their first longRange bytes
   std::vector<std::pair<std::string, std::string>> extraHeaders;  // on every response
 };
 

@@ -1,4 +1,4 @@
-// qm-fetch URL FILE [--rounds N] [--cacert PEM] [--log PATH] [--no-package-flag] [--offline-ok]
+// qm-fetch URL FILE [--rounds N] [--workers N] [--cacert PEM] [--log PATH] [--no-package-flag] [--offline-ok]
 //
 // Downloads URL to FILE with the segmented download engine, in rounds as the
 // install worker runs them: each round resumes through FILE.xml. Shows a
@@ -24,6 +24,7 @@ struct Arguments {
   std::string url;
   std::string file;
   int rounds = 12;
+  int workers = 0;  // 0: the processor rule
   std::string caBundle;
   std::string logPath = "/dev/null";
   bool packageFlag = true;
@@ -31,7 +32,7 @@ struct Arguments {
 };
 
 int Usage() {
-  std::fprintf(stderr, "usage: qm-fetch URL FILE [--rounds N] [--cacert PEM] [--log PATH] [--no-package-flag] "
+  std::fprintf(stderr, "usage: qm-fetch URL FILE [--rounds N] [--workers N] [--cacert PEM] [--log PATH] [--no-package-flag] "
                "[--offline-ok]\n");
   return 2;
 }
@@ -43,6 +44,8 @@ bool Parse(int argc, char** argv, Arguments& args) {
     const bool hasValue = i + 1 < argc;
     if (arg == "--rounds" && hasValue) {
       args.rounds = std::atoi(argv[++i]);
+    } else if (arg == "--workers" && hasValue) {
+      args.workers = std::atoi(argv[++i]);
     } else if (arg == "--cacert" && hasValue) {
       args.caBundle = argv[++i];
     } else if (arg == "--log" && hasValue) {
@@ -61,7 +64,7 @@ bool Parse(int argc, char** argv, Arguments& args) {
       return false;
     }
   }
-  return positional == 2 && args.rounds > 0;
+  return positional == 2 && args.rounds > 0 && args.workers >= 0 && args.workers <= 64;
 }
 
 void ShowProgress(std::int64_t done, std::int64_t total) {
@@ -88,6 +91,7 @@ int main(int argc, char** argv) {
 
   DownloadTimings timings;
   if (args.offlineOk) timings.networkAlive = [] { return true; };
+  timings.workerCount = args.workers;
   CDownLoadImpl engine(timings);
   if (isatty(STDERR_FILENO)) engine.SetProgressCallback(&ShowProgress);
   int result = 0;
