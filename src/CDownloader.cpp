@@ -5,7 +5,21 @@
 #include <vector>
 
 #include "Logger.h"
+#include "platform/AtomicFile.h"
 #include "platform/ThreadStart.h"
+
+namespace {
+
+// Disk set aside for the run's task-info saves (in the file's temporary
+// name, given back when the run ends): a stream can fill the disk between
+// two saves, and the list is what lets the next run keep the finished slices.
+// Twice the last list, at least enough for a list of a few hundred slices.
+constexpr std::int64_t kTaskInfoFirstReserve = 64 * 1024;
+std::int64_t TaskInfoReserveBytes(std::size_t listBytes) {
+  return std::max<std::int64_t>(kTaskInfoFirstReserve, 2 * static_cast<std::int64_t>(listBytes));
+}
+
+}  // namespace
 
 CDownloader::CDownloader(const std::string& url, const std::string& localPath, const std::string& taskInfoPath,
                          int workerCount, const DownloadTimings& timings)
@@ -19,10 +33,15 @@ CDownloader::CDownloader(const std::string& url, const std::string& localPath, c
       m_saver([localPath, taskInfoPath](const std::string& xml) {
         // The list was taken before the flush: every byte it claims reaches
         // the disk before the list does.
-        CDownloadTaskManager::StoreTaskInfo(localPath, taskInfoPath, xml);
+        if (CDownloadTaskManager::StoreTaskInfo(localPath, taskInfoPath, xml)) {
+          platform::ReserveReplacement(taskInfoPath, TaskInfoReserveBytes(xml.size()));
+        }
       }) {
   m_info.tick = TickCountMs();
   m_threadManager.setStepDoneEvent(&m_wake);
+  // A stream can fill the disk before the first periodic save; the reserve
+  // keeps room for the list that tells the next run which slices are done.
+  platform::ReserveReplacement(m_taskInfoPath, kTaskInfoFirstReserve);
   m_dispatcher = platform::StartThread([this] { downloaderThread(); });
 }
 
@@ -332,6 +351,7 @@ void CDownloader::finishRun() {
   updateDownloadInfo();
   QMLOG(" Stopping Download," << "Update DownloadInfo");
   m_taskManager.saveTaskInfo();
+  platform::DropReplacementReserve(m_taskInfoPath);
   QMLOG(" Download Stopped！");
   m_dispatcherEnded.Set();
 }

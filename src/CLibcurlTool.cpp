@@ -45,9 +45,8 @@ CURLcode ApplyTransferRules(CURL* curl, const std::string& url) {
   CURLcode code = transfer::RestrictToWeb(curl);
   if (code == CURLE_OK) code = transfer::UseDesktopProxy(curl, url);
   if (code == CURLE_OK) code = curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  if (code == CURLE_OK) code = curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
   if (code != CURLE_OK) return code;
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
   const std::string bundle = CLibcurlTool::CaBundle();
   if (!bundle.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, bundle.c_str());
   return CURLE_OK;

@@ -34,9 +34,12 @@ void SyncFolderOf(const std::string& path) {
 
 bool ReplaceFileContent(const std::string& path, const std::string& content) {
   const std::string temp = path + ".tmp";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  // Not truncated at open: that would give back blocks a reservation holds.
+  // The cut after the write drops what an older temporary file left.
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return false;
-  const bool written = WriteAll(fd, content) && ::fsync(fd) == 0;
+  const bool written = WriteAll(fd, content) && ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 &&
+                       ::fsync(fd) == 0;
   const bool closed = ::close(fd) == 0;
   if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
     std::remove(temp.c_str());
@@ -45,6 +48,16 @@ bool ReplaceFileContent(const std::string& path, const std::string& content) {
   SyncFolderOf(path);
   return true;
 }
+
+void ReserveReplacement(const std::string& path, std::int64_t bytes) {
+  const std::string temp = path + ".tmp";
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  if (bytes > 0) ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
+  ::close(fd);
+}
+
+void DropReplacementReserve(const std::string& path) { std::remove((path + ".tmp").c_str()); }
 
 bool FlushFileData(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -7,8 +7,16 @@
 
 namespace platform {
 
-// False when any step fails; the target is then left as it was.
+// False when any step fails; the target is then left as it was. Uses the
+// blocks ReserveReplacement set aside for path, when there are any.
 bool ReplaceFileContent(const std::string& path, const std::string& content);
+
+// Sets aside `bytes` of disk for the next ReplaceFileContent of path (in its
+// temporary file, whose size stays 0), so that saving a small file still
+// works on a disk that something else has filled meanwhile. Best effort.
+void ReserveReplacement(const std::string& path, std::int64_t bytes);
+// Gives back what ReserveReplacement set aside for path.
+void DropReplacementReserve(const std::string& path);
 
 // Flushes the data already written to the file at path (by any descriptor) to
 // the disk. False only when the disk reports a write error; a missing file,
