@@ -13,10 +13,13 @@
 #   window-stall  longest window-thread stall and progress label pace while
 #                 the window installs 256 MiB (ui/window-stall.sh)
 # Builds what it needs in BUILD_DIR first (nothing to do when built). The
+# window-start rows need a build pointed at the reference services: START_BUILD
+# names one (as scripts/demo.sh makes build-demo; default BUILD_DIR). The
 # load average is printed before each section: the machine may be shared.
 # Needs what run-bench.sh needs (nginx, aria2c, curl, bc) and python3.
 set -euo pipefail
 BUILD=$(realpath "$1")
+START_BUILD=$(realpath "${START_BUILD:-$1}")
 HERE=$(cd "$(dirname "$0")" && pwd)
 OUT=$(mktemp -d /tmp/qm-run-all.XXXXXX)
 trap 'rm -rf "$OUT"' EXIT
@@ -50,7 +53,7 @@ row "256 MiB unthrottled, CPU s vs curl" "$(column_of "$OUT/fast.txt" qm-fetch 4
 
 load window-start
 if [ -x "$HERE/ui/window-start.sh" ]; then
-  "$HERE/ui/window-start.sh" "$BUILD" | tee "$OUT/start.txt" || true
+  "$HERE/ui/window-start.sh" "$START_BUILD" | tee "$OUT/start.txt" || true
   ours=-; bare=-
   read -r _ _ ours _ bare _ _ < <(grep '^window-map ' "$OUT/start.txt") || true
   row "window mapped after exec, ms vs bare" "$ours" "$bare" "<= 1.50x" 1.50 ms
