@@ -55,10 +55,10 @@ load window-start
 if [ -x "$HERE/ui/window-start.sh" ]; then
   "$HERE/ui/window-start.sh" "$START_BUILD" | tee "$OUT/start.txt" || true
   ours=-; bare=-
-  read -r _ _ ours _ bare _ _ < <(grep '^window-map ' "$OUT/start.txt") || true
+  read -r _ _ ours _ bare _ _ < <(grep -E '^window-map +ours [0-9]' "$OUT/start.txt") || true
   row "window mapped after exec, ms vs bare" "$ours" "$bare" "<= 1.50x" 1.50 ms
   ours=-; bare=-
-  read -r _ _ ours _ bare _ _ < <(grep '^install-rss ' "$OUT/start.txt") || true
+  read -r _ _ ours _ bare _ _ < <(grep -E '^install-rss +ours [0-9]' "$OUT/start.txt") || true
   row "peak RSS of an AutoRun install, KiB vs bare" "$ours" "$bare" "<= 2.00x" 2.00 KiB
 else
   echo "window-start: not built"
