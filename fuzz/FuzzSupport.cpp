@@ -27,10 +27,10 @@ void Put32(std::string& out, std::uint32_t value) {
 // The fields that the local and the central header share, from "version
 // needed" to the extra-field length.
 void PutCommonFields(std::string& out, std::uint32_t crc, std::size_t size, std::size_t nameLength) {
-  Put16(out, 20);  // version needed
-  Put16(out, 0);   // flags
-  Put16(out, 0);   // stored
-  Put16(out, 0);   // time
+  Put16(out, 20);    // version needed
+  Put16(out, 0);     // flags
+  Put16(out, 0);     // stored
+  Put16(out, 0);     // time
   Put16(out, 0x21);  // date 1980-01-01
   Put32(out, crc);
   Put32(out, static_cast<std::uint32_t>(size));

@@ -7,7 +7,7 @@
 namespace report {
 
 struct CollectorFacts {
-  std::string uid;        // machine id
+  std::string uid;  // machine id
   std::string sessionId;
   std::string osVersion;  // "<name> x64" / "<name> x32"
   long long ts = 0;       // local milliseconds since the epoch

@@ -12,8 +12,8 @@ namespace transfer {
 
 namespace {
 
-constexpr std::array<std::string_view, 6> kAcceptedSchemes = {"http://",   "https://",  "socks4://",
-                                                         "socks4a://", "socks5://", "socks5h://"};
+constexpr std::array<std::string_view, 6> kAcceptedSchemes = {"http://", "https://", "socks4://",
+                                                              "socks4a://", "socks5://", "socks5h://"};
 
 bool StartsWithNoCase(const std::string& text, std::string_view prefix) {
   return text.size() >= prefix.size() &&

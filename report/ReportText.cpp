@@ -18,8 +18,17 @@ namespace {
 bool KeptInHit(unsigned char c) {
   if (std::isalnum(c)) return true;
   switch (c) {
-    case '-': case '_': case '.': case '!': case '~': case '&': case '=': case '*':
-    case '\'': case '(': case ')':
+    case '-':
+    case '_':
+    case '.':
+    case '!':
+    case '~':
+    case '&':
+    case '=':
+    case '*':
+    case '\'':
+    case '(':
+    case ')':
       return true;
     default:
       return false;

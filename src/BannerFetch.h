@@ -37,10 +37,10 @@ class IBannerSink {
 };
 
 struct BannerFetchSettings {
-  int attempts = 3;                      // list fetches, and downloads per picture
-  int retryPauseMs = 100;                // between list fetches
-  std::size_t maxReplyBytes = 1 << 20;   // a longer list reply is refused
-  DownloadTimings timings;               // of the picture downloads
+  int attempts = 3;                        // list fetches, and downloads per picture
+  int retryPauseMs = 100;                  // between list fetches
+  std::size_t maxReplyBytes = 1 << 20;     // a longer list reply is refused
+  DownloadTimings timings;                 // of the picture downloads
   std::int64_t maxPictureBytes = 8 << 20;  // a picture probed longer fails without a byte fetched
   // Once set (the window closed), no list or picture fetch starts and a
   // picture download in progress stops.

@@ -113,18 +113,18 @@ bool CConfigure::parseDownloadInfoXml() {
     status = kNotReady;
     return false;
   }
-  struct IntItem { const char* name; int* field; };
-  const IntItem ints[] = {{"Downloader_id", &Downloader_id}, {"Software_id", &Software_id},
-                          {"Site_id", &Site_id}, {"Downloader_type", &Downloader_type},
-                          {"Downloader_config", &Downloader_config}};
-  struct TextItem { const char* name; std::string* field; bool stripBreaks; };
+  struct IntItem {
+    const char* name;
+    int* field;
+  };
+  const IntItem ints[] = {{"Downloader_id", &Downloader_id}, {"Software_id", &Software_id}, {"Site_id", &Site_id}, {"Downloader_type", &Downloader_type}, {"Downloader_config", &Downloader_config}};
+  struct TextItem {
+    const char* name;
+    std::string* field;
+    bool stripBreaks;
+  };
   const TextItem texts[] = {
-      {"Software_name", &Software_name, false},   {"Software_version", &Software_version, false},
-      {"Process_name", &Process_name, true},      {"Install_url", &Install_url, false},
-      {"Download_url", &Download_url, true},      {"Banner_url", &Banner_url, false},
-      {"Licensefile_url", &Licensefile_url, false}, {"Md5", &Md5, false},
-      {"Extra_download_url", &Extra_download_url, true},
-      {"Cnet_download_url", &Cnet_download_url, false}, {"Md5_extra", &Md5_extra, false}};
+      {"Software_name", &Software_name, false}, {"Software_version", &Software_version, false}, {"Process_name", &Process_name, true}, {"Install_url", &Install_url, false}, {"Download_url", &Download_url, true}, {"Banner_url", &Banner_url, false}, {"Licensefile_url", &Licensefile_url, false}, {"Md5", &Md5, false}, {"Extra_download_url", &Extra_download_url, true}, {"Cnet_download_url", &Cnet_download_url, false}, {"Md5_extra", &Md5_extra, false}};
   for (const auto* child = downloader->FirstChildElement(); child != nullptr;
        child = child->NextSiblingElement()) {
     const std::string name = child->Name();

@@ -19,8 +19,11 @@ class IConfigItemSource {
 
 class CConfigure {
  public:
-  enum Status { kNotReady = 1, kReady = 2 };
-  enum Source { kFromNothing = 0, kFromService = 1, kFromFile = 2 };
+  enum Status { kNotReady = 1,
+                kReady = 2 };
+  enum Source { kFromNothing = 0,
+                kFromService = 1,
+                kFromFile = 2 };
 
   CConfigure(int downloaderId, int languageId, int siteId);
 

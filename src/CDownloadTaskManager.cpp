@@ -203,7 +203,8 @@ std::int64_t CDownloadTaskManager::askContentLength(CURLcode& code, std::string&
     long status = 0;
     const std::int64_t left = deadline - TickCountMs();
     if (left <= 0) {
-      QMLOG(" [Error]: " << "length probe out of time after " << probes - 1 << " hops");
+      QMLOG(" [Error]: "
+            << "length probe out of time after " << probes - 1 << " hops");
       code = CURLE_OPERATION_TIMEDOUT;
       cdnResult.clear();
       return 0;
@@ -236,7 +237,8 @@ std::int64_t CDownloadTaskManager::askContentLength(CURLcode& code, std::string&
       // Slicing an absurd length would mean millions of tasks for a file no
       // disk here can hold: that answer is a failed probe.
       if (!PlausiblePackageLength(length, DiskBytesFor(m_localPath))) {
-        QMLOG(" [Error]: " << "content length " << length << " refused, larger than the disk or 1 TiB");
+        QMLOG(" [Error]: "
+              << "content length " << length << " refused, larger than the disk or 1 TiB");
         return 0;
       }
       m_validators = FinalHopValidators(headers);
@@ -262,8 +264,9 @@ std::int64_t CDownloadTaskManager::probeLength(CURLcode& code, std::string& cdnR
   const std::int64_t start = TickCountMs();
   for (int attempt = 0; attempt < kLengthTries; ++attempt) {
     if (attempt > 0 && TickCountMs() - start >= m_timings.probeBudgetMs) {
-      QMLOG(" [Error]: " << "length probes stopped after " << attempt << " tries, " << TickCountMs() - start
-                         << " ms");
+      QMLOG(" [Error]: "
+            << "length probes stopped after " << attempt << " tries, " << TickCountMs() - start
+            << " ms");
       break;
     }
     // Generation may use a cached answer; verification (records null) checks
@@ -297,7 +300,8 @@ EnumErrorCode CDownloadTaskManager::generateDownloadTask(const std::string& tag,
     QMLOG(" GetSize: " << tag << ", " << joined);
   }
   if (length <= 0) {
-    QMLOG(" [Error]: " << "could not get the content length, curl code " << static_cast<int>(code));
+    QMLOG(" [Error]: "
+          << "could not get the content length, curl code " << static_cast<int>(code));
     return code == CURLE_TOO_MANY_REDIRECTS ? TooManyRedirects : GetLengthFailed;
   }
   m_contentLength = length;
@@ -407,7 +411,8 @@ EnumErrorCode CDownloadTaskManager::loadDownloadTask(const std::string& tag, int
     if (verdict == 0) {
       // Without the server's answer nothing proves the saved state wrong:
       // keep the package and its task list for the next run.
-      QMLOG(" [Error]: " << "could not verify the task info, length unknown");
+      QMLOG(" [Error]: "
+            << "could not verify the task info, length unknown");
       clearTasks();
       return GetLengthFailed;
     }
@@ -455,7 +460,8 @@ int CDownloadTaskManager::saveTaskInfo() {
 bool CDownloadTaskManager::StoreTaskInfo(const std::string& localPath, const std::string& taskInfoPath,
                                          const std::string& xml) {
   if (!platform::FlushFileData(localPath)) {
-    QMLOG(" [Error]: " << "package not flushed, task info not saved");
+    QMLOG(" [Error]: "
+          << "package not flushed, task info not saved");
     return false;
   }
   platform::ReplaceFileContent(taskInfoPath, xml);
@@ -463,10 +469,11 @@ bool CDownloadTaskManager::StoreTaskInfo(const std::string& localPath, const std
 }
 
 void CDownloadTaskManager::DiscardChangedFile(const std::string& url, const std::string& localPath,
-                                             const std::string& taskInfoPath) {
+                                              const std::string& taskInfoPath) {
   std::remove(taskInfoPath.c_str());
   if (::truncate(localPath.c_str(), 0) != 0 && errno != ENOENT) {
-    QMLOG(" [Error]: " << "package of the old file not truncated, errno " << errno);
+    QMLOG(" [Error]: "
+          << "package of the old file not truncated, errno " << errno);
   }
   CSingleUserLog::GetInstance()->ForgetContentLength(url);
   CacheValidators(url, Validators{});

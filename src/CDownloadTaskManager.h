@@ -76,7 +76,7 @@ class CDownloadTaskManager : public CTaskManager {
   static void DiscardChangedFile(const std::string& url, const std::string& localPath,
                                  const std::string& taskInfoPath);
 
- // The task-info document of the list as it stands (what saveTaskInfo writes).
+  // The task-info document of the list as it stands (what saveTaskInfo writes).
   std::string buildTaskInfoXml() const;
 
  private:
@@ -90,7 +90,7 @@ class CDownloadTaskManager : public CTaskManager {
 
   std::vector<std::unique_ptr<CTask>> m_tasks;  // owner, slice order
   int m_tasksCount = 0;
-  std::vector<CTask*> m_done;     // handed out, or complete at load
+  std::vector<CTask*> m_done;  // handed out, or complete at load
   std::deque<CTask*> m_pending;
   std::string m_taskInfoPath;
   std::string m_url;

@@ -70,17 +70,20 @@ DownloadInfo CDownloader::info() const {
 EnumErrorCode CDownloader::downloadInit(const std::string& tag, int logFlag) {
   const EnumErrorCode loaded = m_taskManager.loadDownloadTask(tag, logFlag);
   if (loaded != Completed) {
-    QMLOG(" [Error]: " << "error to loadDownloadTask");
+    QMLOG(" [Error]: "
+          << "error to loadDownloadTask");
     return loaded;
   }
   if (m_timings.maxLengthBytes > 0 && m_taskManager.ContentLength() > m_timings.maxLengthBytes) {
-    QMLOG(" [Error]: " << "remote length " << m_taskManager.ContentLength() << " over the limit " << m_timings.maxLengthBytes);
+    QMLOG(" [Error]: "
+          << "remote length " << m_taskManager.ContentLength() << " over the limit " << m_timings.maxLengthBytes);
     return GetLengthFailed;
   }
   const int created = m_threadManager.createThreads(m_workerCount);
   if (created == -1) return OpenFileFailed;
   if (created == 0) {
-    QMLOG(" [Error]: " << " createThreads is empty");
+    QMLOG(" [Error]: "
+          << " createThreads is empty");
     return CreateThreadsFailed;
   }
   m_running = false;
@@ -344,12 +347,14 @@ void CDownloader::finishRun() {
     if (task->TaskStatus.load() == kTaskComplete && !task->IsRangeComplete()) task->TaskStatus = kTaskFailed;
   }
   if (anyTaskIncomplete()) {
-    QMLOG(" Stopping Download," << "Mission Failed");
+    QMLOG(" Stopping Download,"
+          << "Mission Failed");
     m_taskManager.saveTaskInfo();
   }
   m_threadManager.stopThreads();
   updateDownloadInfo();
-  QMLOG(" Stopping Download," << "Update DownloadInfo");
+  QMLOG(" Stopping Download,"
+        << "Update DownloadInfo");
   m_taskManager.saveTaskInfo();
   platform::DropReplacementReserve(m_taskInfoPath);
   QMLOG(" Download Stopped！");

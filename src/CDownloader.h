@@ -20,13 +20,13 @@
 #include "platform/Event.h"
 
 struct DownloadInfo {
-  std::int64_t tick = 0;         // TickCountMs of the last update
-  std::int64_t downloaded = 0;   // bytes of all tasks on disk
+  std::int64_t tick = 0;        // TickCountMs of the last update
+  std::int64_t downloaded = 0;  // bytes of all tasks on disk
   std::string speed = "0.0B/S";
-  double percent = 0;            // two decimals, truncated
-  std::int64_t elapsed = 0;      // milliseconds spent downloading (all runs)
+  double percent = 0;        // two decimals, truncated
+  std::int64_t elapsed = 0;  // milliseconds spent downloading (all runs)
   std::string averageSpeed = "0.0B/S";
-  int failedAttempts = 0;        // sum of RequestTimes
+  int failedAttempts = 0;  // sum of RequestTimes
 };
 
 class CDownloader {
@@ -99,7 +99,7 @@ class CDownloader {
   platform::Event m_wake{false, false};           // dispatcher: status change or a worker done
   platform::Event m_statusChanged{false, false};  // supervisor
   platform::Event m_dispatcherEnded{true, false};
-  TaskInfoSaver m_saver;  // the saves at every further 10 %
+  TaskInfoSaver m_saver;                          // the saves at every further 10 %
   std::vector<std::shared_ptr<SliceRun>> m_runs;  // dispatch thread only: runs that may still give slices away
   std::thread m_dispatcher;
 };

@@ -284,17 +284,19 @@ bool ReplyShowsChange(const RangeTransfer& transfer, const CTask* task) {
   const RangeReply& reply = transfer.reply;
   if (reply.status != 200 && reply.status != 206) return false;
   if (ValidatorsDiffer(task->Probed, reply.validators)) {
-    QMLOG(" [Error]: " << "remote file changed, task " << task->TaskId.load() << ": probed etag "
-                       << task->Probed.etag << ", last-modified " << task->Probed.lastModified << "; reply etag "
-                       << reply.validators.etag << ", last-modified " << reply.validators.lastModified);
+    QMLOG(" [Error]: "
+          << "remote file changed, task " << task->TaskId.load() << ": probed etag "
+          << task->Probed.etag << ", last-modified " << task->Probed.lastModified << "; reply etag "
+          << reply.validators.etag << ", last-modified " << reply.validators.lastModified);
     return true;
   }
   const bool sameEtag = !task->Probed.etag.empty() && reply.validators.etag == task->Probed.etag;
   const bool sameDate = task->Probed.etag.empty() && !task->Probed.lastModified.empty() &&
                         reply.validators.lastModified == task->Probed.lastModified;
   if (reply.status == 200 && transfer.ifRangeSent && !sameEtag && !sameDate) {
-    QMLOG(" [Error]: " << "remote file changed, task " << task->TaskId.load()
-                       << ": 200 to If-Range with validator " << IfRangeValue(task->Probed));
+    QMLOG(" [Error]: "
+          << "remote file changed, task " << task->TaskId.load()
+          << ": 200 to If-Range with validator " << IfRangeValue(task->Probed));
     return true;
   }
   return false;
@@ -336,8 +338,9 @@ size_t CLibcurlTool::HeaderCallback(char* buffer, size_t size, size_t count, voi
     case RangeTotalCheck::Differs:
       // Another length is another file: the run ends and starts over.
       QMLOG(" HeaderCallback error1: " << task->ContentLength << " != " << line);
-      QMLOG(" [Error]: " << "remote file changed, task " << task->TaskId.load() << ": length "
-                         << task->ContentLength << " probed, reply says " << TrimBlanks(HeaderRawValue(line)));
+      QMLOG(" [Error]: "
+            << "remote file changed, task " << task->TaskId.load() << ": length "
+            << task->ContentLength << " probed, reply says " << TrimBlanks(HeaderRawValue(line)));
       MarkChanged(task);
       return 0;
     case RangeTotalCheck::NoTotal:
@@ -506,7 +509,8 @@ int UploadLogFile(std::string path, std::string fileName, std::string productId,
   if (code == CURLE_OK) code = curl_easy_perform(curl);
   long status = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-  std::cout << "Response from server:\n" << response << std::endl;
+  std::cout << "Response from server:\n"
+            << response << std::endl;
   curl_easy_cleanup(curl);
   curl_mime_free(form);
   curl_slist_free_all(headers);

@@ -21,17 +21,17 @@ struct SliceRun;
 // request for several slices of a run moves task and part along as each
 // slice fills.
 struct RangeTransfer {
-  CTask* task = nullptr;        // slice the next bytes belong to
-  int part = 0;                 // index into that task's parts
-  SliceRun* run = nullptr;      // set when the request covers several slices of a run
-  int slices = 1;               // slices the request covers
+  CTask* task = nullptr;    // slice the next bytes belong to
+  int part = 0;             // index into that task's parts
+  SliceRun* run = nullptr;  // set when the request covers several slices of a run
+  int slices = 1;           // slices the request covers
   std::int64_t requestStart = 0;
   std::int64_t requestLast = 0;  // last byte wanted
   std::int64_t requestEnd = 0;   // end sent in the Range header (the file length for the last slice)
   RangeReply reply;
-  bool rangeFilled = false;     // every byte of the part written; the server sent more (or a cut ended it)
+  bool rangeFilled = false;  // every byte of the part written; the server sent more (or a cut ended it)
   bool refusalLogged = false;
-  bool ifRangeSent = false;     // the request carried If-Range with the probe's validator
+  bool ifRangeSent = false;  // the request carried If-Range with the probe's validator
   // Several slices: each must fill within the range time limit of reaching it.
   std::int64_t sliceDeadlineMs = 0;
   bool sliceTimedOut = false;

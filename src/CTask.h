@@ -38,7 +38,7 @@ class CTask {
   // Next byte to write. Written by the worker after each write, read by the
   // dispatch thread for progress, hence atomic.
   std::atomic<std::int64_t> DownloadedPos{0};
-  std::int64_t ContentLength = 0;  // whole remote file
+  std::int64_t ContentLength = 0;    // whole remote file
   std::atomic<int> RequestTimes{0};  // failed attempts in this run
   std::int64_t RetryDueMs = 0;       // dispatch thread only: when a failed task goes back to pending
   // Validators of this run's length probe (memory only; empty when the probe had none).

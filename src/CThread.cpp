@@ -31,8 +31,8 @@ int CThread::doTask(CTask* task) {
   m_run.reset();
   if (task->LogFlag != 0) {
     QMLOG(" Tasks info, download begin, id = " << task->TaskId.load() << ", task status = "
-                                                << task->TaskStatus.load() << ", thread status = "
-                                                << m_state.load());
+                                               << task->TaskStatus.load() << ", thread status = "
+                                               << m_state.load());
   }
   m_state = kWork;
   m_wake.Set();
@@ -45,8 +45,8 @@ int CThread::doRun(std::shared_ptr<SliceRun> run) {
   m_part = SliceParts::kNone;
   if (first->LogFlag != 0) {
     QMLOG(" Tasks info, download begin, id = " << first->TaskId.load() << ", task status = "
-                                                << first->TaskStatus.load() << ", thread status = "
-                                                << m_state.load() << ", run of " << run->tasks.size());
+                                               << first->TaskStatus.load() << ", thread status = "
+                                               << m_state.load() << ", run of " << run->tasks.size());
   }
   m_run = std::move(run);
   m_state = kWork;

@@ -71,8 +71,10 @@ int CConfigure::getDownloadInfoXml(bool sync, bool mirror) {
   const std::string osName = GetOSName(osVersion);
   const ConfigQueryEndpoints endpoints = QueryEndpoints();
   const bool test = IsTestEnv();
-  const std::string base = test ? endpoints.test : mirror ? endpoints.mirror : endpoints.primary;
-  const char* label = test ? "test" : mirror ? "cn" : "com";
+  const std::string base = test ? endpoints.test : mirror ? endpoints.mirror
+                                                          : endpoints.primary;
+  const char* label = test ? "test" : mirror ? "cn"
+                                             : "com";
   queryUrl = BuildQueryUrl(base, Language_id, Downloader_id, Site_id, osVersion);
 
   std::string reply;
@@ -83,7 +85,7 @@ int CConfigure::getDownloadInfoXml(bool sync, bool mirror) {
   }
   ReportTransferError(code);
   QMLOG(" GetCbsInfo New interface V2(" << (sync ? "Sync " : "Async ") << label << "): " << code << ", "
-        << reply.size() << ", " << osName << ", " << osVersion);
+                                        << reply.size() << ", " << osName << ", " << osVersion);
   const auto seconds = static_cast<unsigned>((TickCountMs() - started) / 1000);
   CSingleUserLog::GetInstance()->AddUserLog("Other", sync ? "SyncGetCbsTime" : "AsyncGetCbsTime",
                                             std::to_string(seconds), false);

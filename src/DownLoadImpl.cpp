@@ -133,7 +133,8 @@ int CDownLoadImpl::finishSelfStoppedRun(CDownloader& driver, const std::string& 
   // Every byte was written, but into a package that was removed or cut short
   // under the run: the file on disk does not hold them.
   if (LocalFileSize(localPath) < length) {
-    QMLOG(" [Error]: " << "package file is shorter than the remote file, removed or cut during the download");
+    QMLOG(" [Error]: "
+          << "package file is shorter than the remote file, removed or cut during the download");
     return LengthShort;
   }
   if (packageFlag && LocalFileSize(localPath) < kPackageMinimum) return PackageTooSmall;

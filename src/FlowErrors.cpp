@@ -32,9 +32,15 @@ void ReportFlowError(const std::string& code) {
 
 std::string FlowErrorOfRound(int roundResult) {
   static const std::vector<std::pair<int, const char*>> kRounds = {
-      {NetworkDown, "DL010"},      {NoProgress, "DL011"},          {GetLengthFailed, "DL012"},
-      {TooManyRedirects, "DL022"}, {OpenFileFailed, "DL027"},      {CreateThreadsFailed, "DL028"},
-      {CdnFailed, "DL029"},        {LengthShort, "DL030"},         {PackageTooSmall, "DL031"},
+      {NetworkDown, "DL010"},
+      {NoProgress, "DL011"},
+      {GetLengthFailed, "DL012"},
+      {TooManyRedirects, "DL022"},
+      {OpenFileFailed, "DL027"},
+      {CreateThreadsFailed, "DL028"},
+      {CdnFailed, "DL029"},
+      {LengthShort, "DL030"},
+      {PackageTooSmall, "DL031"},
   };
   for (const auto& [result, code] : kRounds) {
     if (roundResult == result) return code;

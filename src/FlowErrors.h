@@ -14,7 +14,11 @@ void ReportFlowError(const std::string& code);
 // in the order 9, 10, 6, 13, 7, 8, 11, 12, 15; any other value is "DL017".
 std::string FlowErrorOfRound(int roundResult);
 
-enum class ExceptionKind { None, TooManyRedirects, Md5Mismatch, SignatureInvalid, Md5AndSignature };
+enum class ExceptionKind { None,
+                           TooManyRedirects,
+                           Md5Mismatch,
+                           SignatureInvalid,
+                           Md5AndSignature };
 
 struct VerificationVerdict {
   std::string flowError;  // empty when both checks passed

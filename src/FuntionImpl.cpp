@@ -15,7 +15,13 @@
 
 namespace {
 
-enum class Cond { Any, PlatformNt, Platform9x, WorkstationX64, NoServerR2, Workstation, Server };
+enum class Cond { Any,
+                  PlatformNt,
+                  Platform9x,
+                  WorkstationX64,
+                  NoServerR2,
+                  Workstation,
+                  Server };
 
 struct OsRow {
   int major;

@@ -16,14 +16,14 @@
 
 // Windows version facts, as the Windows build of the program would read them.
 struct WindowsVersionFacts {
-  std::string currentBuild;           // "CurrentBuild" (or "CurrentBuildNumber"); empty when unreadable
-  int trueMajor = 0, trueMinor = 0;   // true version numbers; 0 when not available
-  bool versionQueryOk = true;         // the compatibility-layer query succeeded
-  int major = 0, minor = 0;           // numbers the compatibility layer reports
-  int platformId = 2;                 // 1 = Windows 9x family, 2 = NT family
-  bool workstation = true;            // product type workstation (else server)
-  bool x64 = false;                   // x64 processor architecture
-  int serverR2 = 0;                   // SM_SERVERR2 metric
+  std::string currentBuild;          // "CurrentBuild" (or "CurrentBuildNumber"); empty when unreadable
+  int trueMajor = 0, trueMinor = 0;  // true version numbers; 0 when not available
+  bool versionQueryOk = true;        // the compatibility-layer query succeeded
+  int major = 0, minor = 0;          // numbers the compatibility layer reports
+  int platformId = 2;                // 1 = Windows 9x family, 2 = NT family
+  bool workstation = true;           // product type workstation (else server)
+  bool x64 = false;                  // x64 processor architecture
+  int serverR2 = 0;                  // SM_SERVERR2 metric
 };
 inline constexpr int kPlatformWin32Windows = 1;
 inline constexpr int kPlatformWin32Nt = 2;

@@ -23,12 +23,18 @@ struct ChannelRow {
 
 // This build's channels.
 constexpr ChannelRow kChannels[] = {
-    {2, "GooglePPC", true, true, false},   {8, "BingPPC", false, false, false},
-    {54, "Baidu", false, false, false},    {61, "Organic", true, true, true},
-    {74, "Affiliate", false, false, true}, {84, "Display", true, false, false},
-    {93, "CNStore", false, false, false},  {206, "YouTube", false, false, false},
-    {290, "CNPartner", false, false, false}, {293, "Social", false, true, false},
-    {305, "Newsletter", false, false, true}, {338, "Retarget", true, true, false},
+    {2, "GooglePPC", true, true, false},
+    {8, "BingPPC", false, false, false},
+    {54, "Baidu", false, false, false},
+    {61, "Organic", true, true, true},
+    {74, "Affiliate", false, false, true},
+    {84, "Display", true, false, false},
+    {93, "CNStore", false, false, false},
+    {206, "YouTube", false, false, false},
+    {290, "CNPartner", false, false, false},
+    {293, "Social", false, true, false},
+    {305, "Newsletter", false, false, true},
+    {338, "Retarget", true, true, false},
     {354, "CNOrganic", false, false, true},
 };
 
@@ -45,9 +51,19 @@ bool Has(const std::string& text, const char* marker) { return text.find(marker)
 
 std::string SiteClass(int siteId) {
   switch (siteId) {
-    case 54: case 93: case 290: case 354:
+    case 54:
+    case 93:
+    case 290:
+    case 354:
       return "CN";
-    case 2: case 8: case 74: case 84: case 206: case 293: case 305: case 338:
+    case 2:
+    case 8:
+    case 74:
+    case 84:
+    case 206:
+    case 293:
+    case 305:
+    case 338:
       return "PPC";
     default:
       return "SEO";

@@ -168,7 +168,7 @@ RangeTotalCheck CheckRangeTotal(std::string_view line, std::int64_t contentLengt
   const std::size_t slash = value.rfind('/');
   if (slash == std::string_view::npos) return RangeTotalCheck::NoTotal;
   return ParseDecimal64(value.substr(slash + 1)) == contentLength ? RangeTotalCheck::Matches
-                                                                   : RangeTotalCheck::Differs;
+                                                                  : RangeTotalCheck::Differs;
 }
 
 namespace {

@@ -59,13 +59,16 @@ std::int64_t LengthFromProbeHeaders(std::string_view headers);
 bool UpdateCdnStatus(std::string& cdnStatus, const std::string& cdnAtStart, std::string_view line);
 
 // Content-Range total check of one header line against the whole-file length.
-enum class RangeTotalCheck { NotContentRange, Matches, Differs, NoTotal };
+enum class RangeTotalCheck { NotContentRange,
+                             Matches,
+                             Differs,
+                             NoTotal };
 RangeTotalCheck CheckRangeTotal(std::string_view line, std::int64_t contentLength);
 
 // What the current response of a ranged GET said about itself.
 // Validators of one response: what tells one version of a file from another.
 struct Validators {
-  std::string etag;          // as sent, W/ prefix included
+  std::string etag;  // as sent, W/ prefix included
   std::string lastModified;
   bool empty() const { return etag.empty() && lastModified.empty(); }
 };

@@ -7,12 +7,12 @@
 #include "CConfigure.h"
 
 struct InstallRequest {
-  bool retry = false;           // a second or later attempt of this window
-  int downloaderId = 0;         // the "Downloader_id" label of the build
-  int needStartFlag = 0;        // 1: start the product when installed
-  std::string installPath;      // installation folder of the pre-install checks
+  bool retry = false;                 // a second or later attempt of this window
+  int downloaderId = 0;               // the "Downloader_id" label of the build
+  int needStartFlag = 0;              // 1: start the product when installed
+  std::string installPath;            // installation folder of the pre-install checks
   std::string installerLanguageCode;  // of the chosen language ("en", "ja", "jp", …)
-  std::string productUrlLabel;  // the "product_url_…" label of that language
+  std::string productUrlLabel;        // the "product_url_…" label of that language
   // The invisible configuration labels (also the embedded fallback); owned by
   // the window and unchanged for its life.
   const IConfigItemSource* items = nullptr;

@@ -221,7 +221,7 @@ int InstallRun::DownloadRounds() {
     });
     result = impl.SuperDownloadFile(url_, packagePath_, cdnReport, true);
     QMLOG(" Tasks info, round end, current = " << round << ", total = " << options_.rounds
-          << ", result = " << result);
+                                               << ", result = " << result);
     if (!cdnReport.empty()) Log().AddUserLog("Other", "CDNInfor", cdnReport, false);
     if (result != Completed && WindowClosed()) break;  // stopped by the close, not a failure to report
     if (result == Completed) {
@@ -231,11 +231,13 @@ int InstallRun::DownloadRounds() {
     ReportRoundFailure(result);
     changedRounds = result == RemoteChanged ? changedRounds + 1 : 0;
     if (changedRounds >= kChangedRoundsLimit) {
-      QMLOG(" [Error]: " << "remote file changed in " << changedRounds << " rounds in a row, giving up");
+      QMLOG(" [Error]: "
+            << "remote file changed in " << changedRounds << " rounds in a row, giving up");
       break;
     }
     if (const std::int64_t idle = growth->IdleMs(); idle >= options_.timings.installStallMs) {
-      QMLOG(" [Error]: " << "no download progress for " << idle << " ms over " << round << " rounds, giving up");
+      QMLOG(" [Error]: "
+            << "no download progress for " << idle << " ms over " << round << " rounds, giving up");
       break;
     }
     QMLOG(" The Retry Frequency is: " << (round == options_.rounds ? options_.rounds - 1 : round - 1));

@@ -13,10 +13,10 @@
 
 struct InstallWorkerOptions {
   int rounds = 12;
-  DownloadTimings timings;                             // the engine's limits
-  std::chrono::milliseconds setupWaitUnit{1000};       // one wait of the setup run
+  DownloadTimings timings;                        // the engine's limits
+  std::chrono::milliseconds setupWaitUnit{1000};  // one wait of the setup run
   std::int64_t autoRunExitPauseMs = 2000;
-  float osVersion = -1;                                // below 0: the system's own value
+  float osVersion = -1;  // below 0: the system's own value
 };
 
 // 0 when the setup program finished, 1 when the package is not an installer

@@ -49,7 +49,9 @@ class PrivatePackageCopy {
   int fd_ = -1;
 };
 
-enum class SetupWait { kFinished, kTimedOut, kNotStarted };
+enum class SetupWait { kFinished,
+                       kTimedOut,
+                       kNotStarted };
 
 struct SetupRunResult {
   SetupWait outcome = SetupWait::kNotStarted;

@@ -2,7 +2,6 @@
 
 #include <tinyxml2.h>
 
-
 #include "FuntionImpl.h"
 #include "Logger.h"
 #include "platform/MemoryZip.h"

@@ -8,9 +8,26 @@
 #include <string>
 
 enum EnumLanguage : int {
-  kLangEnglish = 0, kLangJapanese, kLangChinese, kLangSpanish, kLangGerman, kLangFrench, kLangRussian,
-  kLangPortuguese, kLangArabic, kLangItaliano, kLangChineseTrad, kLangKorean, kLangNederlands,
-  kLangIndonesian, kLangTurkish, kLangHindi, kLangThai, kLangMalay, kLangSwedish, kLangCzech,
+  kLangEnglish = 0,
+  kLangJapanese,
+  kLangChinese,
+  kLangSpanish,
+  kLangGerman,
+  kLangFrench,
+  kLangRussian,
+  kLangPortuguese,
+  kLangArabic,
+  kLangItaliano,
+  kLangChineseTrad,
+  kLangKorean,
+  kLangNederlands,
+  kLangIndonesian,
+  kLangTurkish,
+  kLangHindi,
+  kLangThai,
+  kLangMalay,
+  kLangSwedish,
+  kLangCzech,
 };
 inline constexpr int kLanguageCount = 20;
 
@@ -26,10 +43,10 @@ std::string LanguageTelemetryName(int language);  // "English"
 std::string InstallerLanguageCode(int language, int downloaderId);
 // The value remembered in the product's uninstall key ("ja" for Japanese).
 std::string UninstallLanguageCode(int language);
-std::string WebLanguageCode(int language);        // banner requests, funnel reports
+std::string WebLanguageCode(int language);  // banner requests, funnel reports
 // Height in pixels of the licence text area; simplified Chinese is taller on
 // the sites 54, 93, 118, 127, 133 and 290.
 int LicenseAreaHeight(int language, int siteId);
-std::string CaptionFontFamily(int language);      // carousel captions
+std::string CaptionFontFamily(int language);  // carousel captions
 // The language for a Windows LANGID (interface language of the user).
 int LanguageFromLangId(std::uint16_t langId);

@@ -19,12 +19,12 @@ inline constexpr char kMarker[] = "~Module signature appended~\n";
 // Result values as the platform's trust check reports them, kept for the logs
 // and reports that carry them.
 inline constexpr std::int32_t kOk = 0;
-inline constexpr std::int32_t kNoSignature = static_cast<std::int32_t>(0x800B0100);     // TRUST_E_NOSIGNATURE
+inline constexpr std::int32_t kNoSignature = static_cast<std::int32_t>(0x800B0100);  // TRUST_E_NOSIGNATURE
 inline constexpr std::int32_t kSubjectFormUnknown = static_cast<std::int32_t>(0x800B0003);
 inline constexpr std::int32_t kExplicitDistrust = static_cast<std::int32_t>(0x800B0111);
 inline constexpr std::int32_t kSubjectNotTrusted = static_cast<std::int32_t>(0x800B0004);
-inline constexpr std::int32_t kBadDigest = static_cast<std::int32_t>(0x80096010);       // TRUST_E_BAD_DIGEST
-inline constexpr std::int32_t kWrongUsage = static_cast<std::int32_t>(0x800B0110);      // CERT_E_WRONG_USAGE
+inline constexpr std::int32_t kBadDigest = static_cast<std::int32_t>(0x80096010);   // TRUST_E_BAD_DIGEST
+inline constexpr std::int32_t kWrongUsage = static_cast<std::int32_t>(0x800B0110);  // CERT_E_WRONG_USAGE
 
 struct TrustAnchors {
   std::string trustedPem;     // publisher certificates (or their CAs), the only anchors for packages

@@ -115,7 +115,7 @@ int CSingleUserLog::AddUserLog(const std::string& category, const std::string& a
     if (rc == 0) return 0;
   }
   QMLOG(" send ga4 fail, bWait = true, retry is max, retcode = " << rc << ", " << category << "###"
-                                                                  << action);
+                                                                 << action);
   return rc;
 }
 
@@ -154,8 +154,7 @@ int CSingleUserLog::AddUserLog_funnel(const std::string& eventType, const std::s
                                       const std::string& action, const std::string& label, bool wait) {
   if (disabled_) return -99;
   RecordVersionOnce();
-  FunnelEvent event{ContextSnapshot(), WindowFacts(mainWindow_.load()), true, eventType, coreFuncName,
-                    funcStep, category, action, label, {}};
+  FunnelEvent event{ContextSnapshot(), WindowFacts(mainWindow_.load()), true, eventType, coreFuncName, funcStep, category, action, label, {}};
   return SendFunnel(std::move(event), wait);
 }
 

@@ -28,9 +28,9 @@ class WebLog;
 
 // Limits and switches of one instance; the program uses the defaults.
 struct UserLogSettings {
-  int lockWaitMs = 200;      // longest wait for a queue lock
-  int idlePollMs = 500;      // idle delivery thread's poll period
-  int exitWaitMs = 600000;   // longest wait of WaitThreadForExit
+  int lockWaitMs = 200;          // longest wait for a queue lock
+  int idlePollMs = 500;          // idle delivery thread's poll period
+  int exitWaitMs = 600000;       // longest wait of WaitThreadForExit
   std::optional<bool> disabled;  // unset: the AutoRun switch at construction
   bool withWebLog = true;        // false: as if the reporting object could not be made
   std::string executablePath;    // unset: the running executable

@@ -14,7 +14,7 @@ class ITelemetryWindow {
 struct TelemetryContext {
   std::string toolsVersion;  // file version of the program's own executable
   std::string crossEndId;
-  std::string osText;        // OS name + " 64bit" / " 32bit"
+  std::string osText;  // OS name + " 64bit" / " 32bit"
   std::string uiLanguage = "Unknown";
   std::string uiCountry = "Unknown";
   int siteId = 0;

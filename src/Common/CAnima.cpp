@@ -174,8 +174,9 @@ QImage CAnima::FrameView(const QImage& source, int index) {
     return {};
   }
   auto* pixels = new QImage(source);  // released with the frame's last copy
-  QImage frame(pixels->constBits() + static_cast<qsizetype>(left) * 4, width, height, pixels->bytesPerLine(),
-               source.format(), [](void* owner) { delete static_cast<QImage*>(owner); }, pixels);
+  QImage frame(
+      pixels->constBits() + static_cast<qsizetype>(left) * 4, width, height, pixels->bytesPerLine(),
+      source.format(), [](void* owner) { delete static_cast<QImage*>(owner); }, pixels);
   frame.setDevicePixelRatio(scale);
   return frame;
 }

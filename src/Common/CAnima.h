@@ -60,7 +60,7 @@ class CAnima : public QObject {
   const QStringList& Captions() const { return captions_; }
   const QStringList& ExtraCaptions() const { return extraCaptions_; }
 
-  static QString MergedName(int a, int b);                    // "Merge0103.png"
+  static QString MergedName(int a, int b);                     // "Merge0103.png"
   static QString FrameName(const QString& merged, int index);  // "Merge0103.png25"
 
  signals:

@@ -20,8 +20,7 @@ QString UniqueConnectionName() {
 }  // namespace
 
 LauncherEntry::LauncherEntry(QString appUri)
-    : appUri_(std::move(appUri)), connectionName_(UniqueConnectionName()),
-      connection_(ConnectToSessionBus(connectionName_)) {}
+    : appUri_(std::move(appUri)), connectionName_(UniqueConnectionName()), connection_(ConnectToSessionBus(connectionName_)) {}
 
 LauncherEntry::~LauncherEntry() { QDBusConnection::disconnectFromBus(connectionName_); }
 

@@ -15,12 +15,12 @@ class CSingleUserLog;
 class QWidget;
 
 struct MainWindowTimings {
-  int firstProgressMs = 1000;     // timer 1922, once
-  int verifyCreepMs = 2000;       // timer 1920
-  int installCreepMs = 5000;      // timer 1921
-  int lastProgressMs = 500;       // timer 1923
-  int autoRunStartMs = 2000;      // timer 666, once
-  int autoRunRetryMs = 1000;      // timer 888, once
+  int firstProgressMs = 1000;  // timer 1922, once
+  int verifyCreepMs = 2000;    // timer 1920
+  int installCreepMs = 5000;   // timer 1921
+  int lastProgressMs = 500;    // timer 1923
+  int autoRunStartMs = 2000;   // timer 666, once
+  int autoRunRetryMs = 1000;   // timer 888, once
 };
 
 struct MainWindowOptions {

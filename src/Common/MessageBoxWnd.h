@@ -4,9 +4,20 @@
 #include "ui/WindowImplBase.h"
 
 enum EnumMsgType : int {
-  kMsgReplace = 0, kMsgPlain = 1, kMsgCancelInstall = 2, kMsgAppExist = 3, kMsgPathError = 4,
-  kMsgDownloadSlow = 5, kMsgInstallRunTimeout = 6, kMsgMd5Fail = 7, kMsgUrlFail = 8, kMsgInternetFail = 9,
-  kMsgInternetTimeout = 10, kMsgNoEnoughSpace = 11, kMsgClickShortcut = 12, kMsgNotSupportSystem = 13,
+  kMsgReplace = 0,
+  kMsgPlain = 1,
+  kMsgCancelInstall = 2,
+  kMsgAppExist = 3,
+  kMsgPathError = 4,
+  kMsgDownloadSlow = 5,
+  kMsgInstallRunTimeout = 6,
+  kMsgMd5Fail = 7,
+  kMsgUrlFail = 8,
+  kMsgInternetFail = 9,
+  kMsgInternetTimeout = 10,
+  kMsgNoEnoughSpace = 11,
+  kMsgClickShortcut = 12,
+  kMsgNotSupportSystem = 13,
   kMsgAgreeLicense = 14,
 };
 

@@ -26,11 +26,13 @@ StartupValues ReadStartupValues(const std::vector<std::pair<std::string, std::st
 std::string LogStemFromUrl(const std::string& url);
 
 struct CommandLine {
-  enum class Mode { kNormal, kCrashDump, kClose };
-  bool debug = false;   // the whole command line is exactly "debug"
+  enum class Mode { kNormal,
+                    kCrashDump,
+                    kClose };
+  bool debug = false;  // the whole command line is exactly "debug"
   Mode mode = Mode::kNormal;
   std::string logFileName;
-  std::string reason;   // "CrashDmp", or the close label ("close02")
+  std::string reason;  // "CrashDmp", or the close label ("close02")
 };
 
 // Parses the raw command-line tail (the arguments after the program name,

@@ -195,13 +195,13 @@ void InstallUIMainWnd::LogStartupFacts() {
   RememberPrimaryScreen();
   const VersionStrings version = GetVersionStrings(platform::ExecutablePath());
   QMLOG(" Downloader info: " << version.productVersion << "(" << version.productName
-        << "), 64Bit: " << (IsSystem64Bit() ? "True" : "False") << ", proc_id=" << getpid());
+                             << "), 64Bit: " << (IsSystem64Bit() ? "True" : "False") << ", proc_id=" << getpid());
   int width = 0, height = 0;
   const double scale = GetScreenResolution(width, height);
   QMLOG(" Screen: " << width << "*" << height << ", " << scale);
   GetSystemRegion();
   QMLOG(" Request For Product Config -- [Downloader Id]: " << downloaderId_ << " [Site Id]: " << siteId_
-        << " [Language Id]: " << languageId_);
+                                                           << " [Language Id]: " << languageId_);
   GetIEProxyConfig();
 }
 

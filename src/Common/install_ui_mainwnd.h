@@ -55,10 +55,10 @@ enum MainWindowTimer : int {
 
 // Messages the window posts to itself from other threads.
 enum MainWindowMessage : int {
-  kMsgSetProgress = 2960,     // [percent] from a download thread
-  kMsgWorkerOpenUrl = 2961,   // the worker asked for a URL to be opened
-  kMsgWorkerStartApp = 2962,  // the worker clicks "start_app"
-  kMsgWorkerClose = 2963,     // the worker closes the window
+  kMsgSetProgress = 2960,        // [percent] from a download thread
+  kMsgWorkerOpenUrl = 2961,      // the worker asked for a URL to be opened
+  kMsgWorkerStartApp = 2962,     // the worker clicks "start_app"
+  kMsgWorkerClose = 2963,        // the worker closes the window
   kMsgWorkerStartFailed = 2964,  // the worker could not start the product
 };
 

@@ -15,7 +15,8 @@ constexpr int kPanelClosedHeight = 360;  // the window's height with the panel c
 QString Plain(const QWidget* control) { return ui::MarkupToPlain(ui::GetText(control)).simplified(); }
 
 // The progress stages as a close reports them: download, verification, install.
-int ProgressStage(int percent) { return percent <= 84 ? 0 : percent <= 90 ? 1 : 2; }
+int ProgressStage(int percent) { return percent <= 84 ? 0 : percent <= 90 ? 1
+                                                                          : 2; }
 
 }  // namespace
 

@@ -68,7 +68,9 @@ std::uint32_t MinidumpFile::AppendString(const char* utf8, std::size_t length, s
   const std::size_t maxUnits = (kChunkBytes - 8) / 2 - 2;
   for (std::size_t i = 0; i < length && units < maxUnits;) {
     std::uint32_t code = static_cast<std::uint8_t>(utf8[i]);
-    int extra = code >= 0xf0 ? 3 : code >= 0xe0 ? 2 : code >= 0xc0 ? 1 : 0;
+    int extra = code >= 0xf0 ? 3 : code >= 0xe0 ? 2
+                               : code >= 0xc0   ? 1
+                                                : 0;
     if (extra > 0) code &= (0x3fu >> extra);
     ++i;
     while (extra-- > 0 && i < length) code = (code << 6) | (static_cast<std::uint8_t>(utf8[i++]) & 0x3f);

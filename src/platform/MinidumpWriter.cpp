@@ -47,7 +47,6 @@ struct Arena {
 
 Arena* g_arena = nullptr;
 
-
 void ReadMaps(Arena& arena) {
   arena.mapsLength = 0;
   const int in = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);

@@ -21,10 +21,10 @@ inline constexpr int kBusTypeNvme = 17;
 // One mounted filesystem ("drive"); its root is the mount point.
 struct DriveInfo {
   std::string root;
-  bool fixed = false;        // local block-device filesystem, not removable media
+  bool fixed = false;  // local block-device filesystem, not removable media
   int busType = kBusTypeUnknown;
   std::uint64_t freeBytes = 0;  // available to this process
-  bool writable = true;      // mounted read-write and the root accepts new entries
+  bool writable = true;         // mounted read-write and the root accepts new entries
 };
 
 struct LocaleEnv {
@@ -43,9 +43,9 @@ std::string ParseKdeFormatsLocale(const std::string& text);
 class ISystemFacts {
  public:
   virtual ~ISystemFacts() = default;
-  virtual std::string OsPrettyName() const = 0;     // PRETTY_NAME of os-release
-  virtual std::string Machine() const = 0;          // uname machine, e.g. "x86_64"
-  virtual int PointerBits() const = 0;              // of this process: 32 or 64
+  virtual std::string OsPrettyName() const = 0;  // PRETTY_NAME of os-release
+  virtual std::string Machine() const = 0;       // uname machine, e.g. "x86_64"
+  virtual int PointerBits() const = 0;           // of this process: 32 or 64
   virtual LocaleEnv Locale() const = 0;
   virtual std::vector<DriveInfo> Drives() const = 0;  // in mount-table order
   virtual std::time_t UtcNow() const = 0;
@@ -62,7 +62,7 @@ ISystemFacts& LinuxSystemFacts();
 
 // Text parsers used by the Linux facts, exposed for tests.
 std::string ParseOsReleasePrettyName(const std::string& text);  // "Linux" when absent
-std::string UnescapeMountField(const std::string& field);      // \040 and friends
+std::string UnescapeMountField(const std::string& field);       // \040 and friends
 std::string ParseDefaultRouteInterface(const std::string& procNetRoute);
 int BusTypeFromSysfsPath(const std::string& resolvedSysfsPath);
 

@@ -11,8 +11,12 @@ namespace {
 
 constexpr std::string_view kParts[] = {
     "ProductName=Vantor Mark Eraser\n",
-    "ProductVersion=", build::kProductVersion, "\n",
-    "FileVersion=", build::kProductVersion, "\n",
+    "ProductVersion=",
+    build::kProductVersion,
+    "\n",
+    "FileVersion=",
+    build::kProductVersion,
+    "\n",
     "LegalCopyright=Copyright (C) Quillmarch. All rights reserved.\n",
     "FileDescription=Vantor Mark Eraser Downloader\n",
 };
@@ -37,7 +41,8 @@ constexpr std::array<char, StampLength()> MakeStamp() {
 // External and "used" so that neither the compiler nor a static-library link
 // drops it; the reader finds it by section name, not by symbol.
 extern "C" __attribute__((section(".qm_version"), used))
-const std::array<char, StampLength()> qm_version_stamp = MakeStamp();
+const std::array<char, StampLength()>
+    qm_version_stamp = MakeStamp();
 
 // Lets a program (or a test) refer to the record, which also pulls this file
 // out of a static library.

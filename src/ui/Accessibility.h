@@ -18,7 +18,10 @@ class AnnounceThrottle {
   explicit AnnounceThrottle(int step = 5) : step_(step) {}
   // True when this change should be announced (and is then taken as said).
   bool Take(int percent, int stage);
-  void Reset() { lastPercent_ = -1; lastStage_ = -1; }
+  void Reset() {
+    lastPercent_ = -1;
+    lastStage_ = -1;
+  }
 
  private:
   int step_;

@@ -12,7 +12,9 @@ namespace ui {
 
 class BoxLayout : public QLayout {
  public:
-  enum class Kind { kVertical, kHorizontal, kTab };
+  enum class Kind { kVertical,
+                    kHorizontal,
+                    kTab };
   explicit BoxLayout(Kind kind, QWidget* parent = nullptr);
   ~BoxLayout() override;
 

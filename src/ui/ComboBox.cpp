@@ -51,7 +51,8 @@ int ComboBox::NextVisible(int from, int step) const {
 
 void ComboBox::keyPressEvent(QKeyEvent* event) {
   const int key = event->key();
-  const int step = (key == Qt::Key_Up || key == Qt::Key_Left) ? -1 : (key == Qt::Key_Down || key == Qt::Key_Right) ? 1 : 0;
+  const int step = (key == Qt::Key_Up || key == Qt::Key_Left) ? -1 : (key == Qt::Key_Down || key == Qt::Key_Right) ? 1
+                                                                                                                   : 0;
   if (step == 0 || (event->modifiers() & Qt::AltModifier)) {
     QComboBox::keyPressEvent(event);
     return;

@@ -20,7 +20,10 @@ class Container : public QWidget {
 
   void SetBkImage(const QString& image);
   QString BkImage() const { return bkImage_.name; }
-  void SetBkColor(const QColor& color) { bkColor_ = color; update(); }
+  void SetBkColor(const QColor& color) {
+    bkColor_ = color;
+    update();
+  }
   void SetBorder(const QColor& color, int size, int round);
   void SetInset(const QMargins& inset) { layout_->setContentsMargins(inset); }
 

@@ -69,9 +69,7 @@ void ApplyText(TextControl* t, const tinyxml2::XMLElement* e) {
 
 void ApplyButton(SkinButton* b, const tinyxml2::XMLElement* e) {
   static const std::pair<const char*, SkinButton::State> kStates[] = {
-      {"normal", SkinButton::kNormal},     {"hot", SkinButton::kHot},
-      {"pushed", SkinButton::kPushed},     {"disabled", SkinButton::kDisabled},
-      {"selected", SkinButton::kSelected}, {"selectedhot", SkinButton::kSelectedHot}};
+      {"normal", SkinButton::kNormal}, {"hot", SkinButton::kHot}, {"pushed", SkinButton::kPushed}, {"disabled", SkinButton::kDisabled}, {"selected", SkinButton::kSelected}, {"selectedhot", SkinButton::kSelectedHot}};
   for (const auto& [prefix, state] : kStates) {
     const QString p(prefix);
     if (Has(e, (p + "image").toUtf8())) b->SetStateImage(state, Attr(e, (p + "image").toUtf8()));

@@ -13,8 +13,10 @@ namespace ui {
 
 bool SetText(QWidget* control, const QString& text) {
   if (auto* t = qobject_cast<TextControl*>(control)) t->SetText(text);
-  else if (auto* b = qobject_cast<SkinButton*>(control)) { b->setText(text); b->update(); }
-  else if (auto* e = qobject_cast<QLineEdit*>(control)) e->setText(text);
+  else if (auto* b = qobject_cast<SkinButton*>(control)) {
+    b->setText(text);
+    b->update();
+  } else if (auto* e = qobject_cast<QLineEdit*>(control)) e->setText(text);
   else if (auto* c = qobject_cast<ComboBox*>(control)) c->setEditText(text);
   else return false;
   return true;
@@ -88,8 +90,14 @@ bool SetFixedHeight(QWidget* control, int height) {
 }
 
 bool SetBkImage(QWidget* control, const QString& image) {
-  if (auto* c = qobject_cast<Container*>(control)) { c->SetBkImage(image); return true; }
-  if (auto* p = qobject_cast<ProgressBar*>(control)) { p->SetBkImage(image); return true; }
+  if (auto* c = qobject_cast<Container*>(control)) {
+    c->SetBkImage(image);
+    return true;
+  }
+  if (auto* p = qobject_cast<ProgressBar*>(control)) {
+    p->SetBkImage(image);
+    return true;
+  }
   return false;
 }
 

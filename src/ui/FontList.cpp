@@ -47,7 +47,10 @@ QStringList FamiliesFor(const QString& windowsFamily) {
   // first only where the skin asked for a CJK family.
   const bool cjkAsked = !families.isEmpty() && families.first().contains("CJK");
   if (cjkAsked) families.first() = CjkFamily();
-  families << "Noto Sans" << "Noto Sans Arabic" << "Noto Sans Devanagari" << "Noto Sans Thai" << CjkFamily()
+  families << "Noto Sans"
+           << "Noto Sans Arabic"
+           << "Noto Sans Devanagari"
+           << "Noto Sans Thai" << CjkFamily()
            << "DejaVu Sans";
   families.removeDuplicates();
   return families;

@@ -9,7 +9,7 @@
 namespace ui {
 
 struct FontSpec {
-  QString name;        // family as the skin writes it ("Tahoma")
+  QString name;  // family as the skin writes it ("Tahoma")
   int pixelSize = 12;
   bool bold = false;
   bool italic = false;
@@ -35,7 +35,10 @@ QStringList FamiliesFor(const QString& windowsFamily);
 
 // CJK texts look right only in the font of their own region: the window's
 // language picks which CJK family comes first among the fallbacks.
-enum class CjkRegion { kJapanese, kSimplifiedChinese, kTraditionalChinese, kKorean };
+enum class CjkRegion { kJapanese,
+                       kSimplifiedChinese,
+                       kTraditionalChinese,
+                       kKorean };
 void SetPreferredCjkRegion(CjkRegion region);
 
 // The CSS font-family value for a rich-text span.

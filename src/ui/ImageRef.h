@@ -13,7 +13,7 @@ namespace ui {
 
 struct ImageRef {
   QString name;
-  QRect source;    // empty: the whole image
+  QRect source;  // empty: the whole image
   QMargins corner;
 
   bool IsEmpty() const { return name.isEmpty(); }

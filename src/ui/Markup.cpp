@@ -34,7 +34,8 @@ QString SpanFor(const QString& text, const RunState& state, const MarkupStyle& s
   QString span = QString("<span style=\"%1\">%2</span>").arg(css, text.toHtmlEscaped());
   if (state.linkDepth == 0) return span;
   return QString("<a href=\"link:%1\" style=\"text-decoration:none;color:%2\">%3</a>")
-      .arg(state.linkIndex).arg(color.name(), span);
+      .arg(state.linkIndex)
+      .arg(color.name(), span);
 }
 
 // Applies one tag; false when the brace text is not a tag.

@@ -8,8 +8,8 @@ class QWidget;
 namespace ui {
 
 struct TNotifyUI {
-  QString sType;           // "click", "link", "itemselect", "selectchanged"
-  QString senderName;      // the control's name in the skin
+  QString sType;       // "click", "link", "itemselect", "selectchanged"
+  QString senderName;  // the control's name in the skin
   QWidget* pSender = nullptr;
   std::intptr_t wParam = 0;  // link index, selected item, ...
 };

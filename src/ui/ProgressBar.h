@@ -19,9 +19,19 @@ class ProgressBar : public QWidget {
   int GetValue() const { return value_; }
   int Minimum() const { return min_; }
   int Maximum() const { return max_; }
-  void SetBkImage(const QString& image) { bk_ = ImageRef::Parse(image); update(); }
-  void SetForeImage(const QString& image) { fore_ = ImageRef::Parse(image); update(); }
-  void SetColors(const QColor& back, const QColor& fore) { back_ = back; foreColor_ = fore; update(); }
+  void SetBkImage(const QString& image) {
+    bk_ = ImageRef::Parse(image);
+    update();
+  }
+  void SetForeImage(const QString& image) {
+    fore_ = ImageRef::Parse(image);
+    update();
+  }
+  void SetColors(const QColor& back, const QColor& fore) {
+    back_ = back;
+    foreColor_ = fore;
+    update();
+  }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -16,13 +16,28 @@ namespace ui {
 class SkinButton : public QAbstractButton {
   Q_OBJECT
  public:
-  enum State { kNormal, kHot, kPushed, kDisabled, kSelected, kSelectedHot, kStateCount };
+  enum State { kNormal,
+               kHot,
+               kPushed,
+               kDisabled,
+               kSelected,
+               kSelectedHot,
+               kStateCount };
 
   SkinButton(SkinStylePtr style, QWidget* parent);
 
-  void SetStateImage(State state, const QString& image) { images_[state] = ImageRef::Parse(image); update(); }
-  void SetStateTextColor(State state, const QColor& color) { textColors_[state] = color; update(); }
-  void SetStateBkColor(State state, const QColor& color) { bkColors_[state] = color; update(); }
+  void SetStateImage(State state, const QString& image) {
+    images_[state] = ImageRef::Parse(image);
+    update();
+  }
+  void SetStateTextColor(State state, const QColor& color) {
+    textColors_[state] = color;
+    update();
+  }
+  void SetStateBkColor(State state, const QColor& color) {
+    bkColors_[state] = color;
+    update();
+  }
   void SetBorderRound(int round) { round_ = round; }
   void SetFontId(int id);
   void SetTextPadding(const QMargins& padding) { textPadding_ = padding; }

@@ -40,7 +40,7 @@ void CloseWindowsOnTerminationSignals() {
     [[maybe_unused]] const ssize_t n = read(g_signalPipe[0], &byte, 1);
     QApplication::closeAllWindows();
   });
-  struct sigaction action{};
+  struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;

@@ -9,11 +9,11 @@
 namespace ui {
 
 struct WindowSkin {
-  QSize size;               // empty: keep the size given at creation
-  QRect caption;            // area that drags the window; height 0 = none
-  QMargins sizeBox;         // resize border (the windows here never resize)
+  QSize size;        // empty: keep the size given at creation
+  QRect caption;     // area that drags the window; height 0 = none
+  QMargins sizeBox;  // resize border (the windows here never resize)
   QSize roundCorner;
-  bool transparent = false; // background left transparent ("bktrans")
+  bool transparent = false;  // background left transparent ("bktrans")
   SkinStylePtr style = std::make_shared<SkinStyle>();
 };
 

@@ -23,16 +23,7 @@ class MapItems : public IConfigItemSource {
 };
 
 std::map<std::string, std::string> BuildItems() {
-  return {{"Downloader_id", "127"},      {"Software_id", "0"},
-          {"Site_id", "61"},             {"Language_id", "1033"},
-          {"Software_name", "Vantor Mark Eraser"}, {"Software_version", "1.0.0.0"},
-          {"Process_name", "MarkEraser.exe"},      {"Install_url", ""},
-          {"Download_url", "http://dl.example.com/p/app_setup.exe"},
-          {"Extra_download_url", "https://www.example.com/downloads/extra/app_setup.exe"},
-          {"Banner_url", ""},            {"Licensefile_url", ""},
-          {"Md5", ""},                   {"Filesize", ""},
-          {"Md5_extra", ""},             {"InstallTimeout", "600"},
-          {"Cnet_download_url", ""}};
+  return {{"Downloader_id", "127"}, {"Software_id", "0"}, {"Site_id", "61"}, {"Language_id", "1033"}, {"Software_name", "Vantor Mark Eraser"}, {"Software_version", "1.0.0.0"}, {"Process_name", "MarkEraser.exe"}, {"Install_url", ""}, {"Download_url", "http://dl.example.com/p/app_setup.exe"}, {"Extra_download_url", "https://www.example.com/downloads/extra/app_setup.exe"}, {"Banner_url", ""}, {"Licensefile_url", ""}, {"Md5", ""}, {"Filesize", ""}, {"Md5_extra", ""}, {"InstallTimeout", "600"}, {"Cnet_download_url", ""}};
 }
 
 CConfigure LoadedWithReply(const std::string& reply) {

@@ -36,8 +36,8 @@ class VersionedServer {
   struct Mode {
     int switchAfter = 1 << 30;
     bool honourIfRange = true;
-    bool claimOldTotal = false;      // 206 of the new file with the old total
-    bool totalKeepsChanging = false; // every reply's total is another one
+    bool claimOldTotal = false;       // 206 of the new file with the old total
+    bool totalKeepsChanging = false;  // every reply's total is another one
   };
 
   VersionedServer(std::string oldFile, std::string newFile, Mode mode)
@@ -64,39 +64,39 @@ class VersionedServer {
 
  private:
   void Head(httplib::Response& res) {
-      requests_ += 1;
-      const bool now = switched();
-      const std::int64_t length = mode_.totalKeepsChanging ? Body(now).size() + requests_.load()
-                                                           : static_cast<std::int64_t>(Body(now).size());
-      res.set_header("ETag", Etag(now));
-      res.set_content_provider(static_cast<std::size_t>(length), "application/octet-stream",
-                               [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+    requests_ += 1;
+    const bool now = switched();
+    const std::int64_t length = mode_.totalKeepsChanging ? Body(now).size() + requests_.load()
+                                                         : static_cast<std::int64_t>(Body(now).size());
+    res.set_header("ETag", Etag(now));
+    res.set_content_provider(static_cast<std::size_t>(length), "application/octet-stream",
+                             [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
   }
 
   void Get(const httplib::Request& req, httplib::Response& res) {
-      const_cast<httplib::Request&>(req).ranges.clear();
-      requests_ += 1;
-      const bool now = switched();
-      const std::string& body = Body(now);
-      res.set_header("ETag", Etag(now));
-      long long first = 0;
-      long long last = 0;
-      const std::string range = req.get_header_value("Range");
-      const bool ranged = std::sscanf(range.c_str(), "bytes=%lld-%lld", &first, &last) == 2;
-      const bool stale = req.has_header("If-Range") && req.get_header_value("If-Range") != Etag(now);
-      if (!ranged || (stale && mode_.honourIfRange)) {
-        res.set_content(body, "application/octet-stream");
-        return;
-      }
-      last = std::min<long long>(last, static_cast<long long>(body.size()) - 1);
-      std::size_t total = body.size();
-      if (mode_.claimOldTotal) total = old_.size();
-      if (mode_.totalKeepsChanging) total = body.size() + 1 + requests_.load();
-      res.status = 206;
-      res.set_header("Content-Range", "bytes " + std::to_string(first) + "-" + std::to_string(last) + "/" +
-                                          std::to_string(total));
-      res.set_content(body.substr(first, last - first + 1), "application/octet-stream");
-      rangeReplies_ += 1;
+    const_cast<httplib::Request&>(req).ranges.clear();
+    requests_ += 1;
+    const bool now = switched();
+    const std::string& body = Body(now);
+    res.set_header("ETag", Etag(now));
+    long long first = 0;
+    long long last = 0;
+    const std::string range = req.get_header_value("Range");
+    const bool ranged = std::sscanf(range.c_str(), "bytes=%lld-%lld", &first, &last) == 2;
+    const bool stale = req.has_header("If-Range") && req.get_header_value("If-Range") != Etag(now);
+    if (!ranged || (stale && mode_.honourIfRange)) {
+      res.set_content(body, "application/octet-stream");
+      return;
+    }
+    last = std::min<long long>(last, static_cast<long long>(body.size()) - 1);
+    std::size_t total = body.size();
+    if (mode_.claimOldTotal) total = old_.size();
+    if (mode_.totalKeepsChanging) total = body.size() + 1 + requests_.load();
+    res.status = 206;
+    res.set_header("Content-Range", "bytes " + std::to_string(first) + "-" + std::to_string(last) + "/" +
+                                        std::to_string(total));
+    res.set_content(body.substr(first, last - first + 1), "application/octet-stream");
+    rangeReplies_ += 1;
   }
 
   bool switched() const { return rangeReplies_.load() >= switchAfter_.load(); }

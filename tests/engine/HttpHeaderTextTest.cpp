@@ -6,8 +6,12 @@ namespace {
 
 TEST(HttpHeaderText, StatusLines) {
   const std::pair<const char*, int> cases[] = {
-      {"HTTP/1.1 206 Partial Content\r\n", 206}, {"HTTP/2 200\r\n", 200}, {"HTTP/1.0 404 Not Found", 404},
-      {"Content-Range: bytes 0-1/2\r\n", 0},     {"HTTP/1.1\r\n", 0},      {"\r\n", 0},
+      {"HTTP/1.1 206 Partial Content\r\n", 206},
+      {"HTTP/2 200\r\n", 200},
+      {"HTTP/1.0 404 Not Found", 404},
+      {"Content-Range: bytes 0-1/2\r\n", 0},
+      {"HTTP/1.1\r\n", 0},
+      {"\r\n", 0},
   };
   for (const auto& [line, status] : cases) EXPECT_EQ(StatusOfLine(line), status) << line;
 }
@@ -24,8 +28,7 @@ TEST(HttpHeaderText, CloudflareHeadersFoldIntoTheSliceCdnStatus) {
       {"cache then ray", "", "", {"CF-Cache-Status: HIT\r\n", "CF-RAY: 8a1b2c3d4e5f6a7b-LHR\r\n"}, "LHR/HIT"},
       {"lower case (HTTP/2)", "", "", {"cf-ray: 77-FRA\r\n", "cf-cache-status: MISS\r\n"}, "FRA/MISS"},
       {"no CDN headers", "old", "", {"Server: nginx\r\n", "Content-Length: 5\r\n"}, "old"},
-      {"equal to the result at start is cleared", "", "LHR/HIT",
-       {"CF-RAY: 1-LHR\r\n", "CF-Cache-Status: HIT\r\n"}, ""},
+      {"equal to the result at start is cleared", "", "LHR/HIT", {"CF-RAY: 1-LHR\r\n", "CF-Cache-Status: HIT\r\n"}, ""},
   };
   for (const auto& c : cases) {
     std::string status = c.before;
@@ -56,8 +59,7 @@ TEST(HttpHeaderText, OnlyTheAskedForRangeIsAcceptable) {
       {"200 ignoring a later range", {"HTTP/1.1 200 OK\r\n"}, 100, false},
       {"error page", {"HTTP/1.1 404 Not Found\r\n"}, 0, false},
       {"server error", {"HTTP/1.1 500 Internal Server Error\r\n"}, 0, false},
-      {"redirect hop then 206", {"HTTP/1.1 302 Found\r\n", "Content-Range: bytes 0-1/2\r\n", "HTTP/1.1 206 x\r\n",
-                                 "Content-Range: bytes 5-9/10\r\n"}, 5, true},
+      {"redirect hop then 206", {"HTTP/1.1 302 Found\r\n", "Content-Range: bytes 0-1/2\r\n", "HTTP/1.1 206 x\r\n", "Content-Range: bytes 5-9/10\r\n"}, 5, true},
       {"206 hop then error", {"HTTP/1.1 206 x\r\n", "Content-Range: bytes 5-9/10\r\n", "HTTP/1.1 500 x\r\n"}, 5, false},
   };
   for (const auto& c : cases) {

@@ -20,13 +20,13 @@ TEST(SliceParts, SplitPointIsTheMiddleOfWhatRemainsOnTheGridAndNeverBelowTheMini
   const struct {
     std::int64_t from, limit, minimum, align, point;
   } cases[] = {
-      {0, 4194303, kMinimum, kAlign, 2097152},                  // whole slice: its middle
-      {100000, 4194303, kMinimum, kAlign, 2097152},             // middle 2147152 rounds down to the grid
-      {0, kMinimum - 2, kMinimum, kAlign, SliceParts::kNone},   // one byte short of the minimum
-      {0, kMinimum - 1, kMinimum, kAlign, 256 * KiB},           // exactly the minimum
+      {0, 4194303, kMinimum, kAlign, 2097152},                 // whole slice: its middle
+      {100000, 4194303, kMinimum, kAlign, 2097152},            // middle 2147152 rounds down to the grid
+      {0, kMinimum - 2, kMinimum, kAlign, SliceParts::kNone},  // one byte short of the minimum
+      {0, kMinimum - 1, kMinimum, kAlign, 256 * KiB},          // exactly the minimum
       {4194304 - kMinimum, 4194303, kMinimum, kAlign, 4194304 - 256 * KiB},
-      {0, 4194303, 0, kAlign, SliceParts::kNone},               // splitting off
-      {10, 20, 4, 64, SliceParts::kNone},                       // no grid line inside
+      {0, 4194303, 0, kAlign, SliceParts::kNone},  // splitting off
+      {10, 20, 4, 64, SliceParts::kNone},          // no grid line inside
       {10, 20, 4, 1, 15},
   };
   for (const auto& c : cases) {

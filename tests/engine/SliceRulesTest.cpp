@@ -99,9 +99,18 @@ TEST(SliceRules, PlausiblePackageLengths) {
     std::int64_t disk;
     bool plausible;
   } cases[] = {
-      {1, 0, true},          {TiB, 0, true},        {TiB + 1, 0, false},      {0, 0, false},
-      {-1, 0, false},        {INT64_MIN, 0, false}, {INT64_MAX, 0, false},    {9000000000000000000, 0, false},
-      {1000, 1000, true},    {1001, 1000, false},   {TiB, 2 * TiB, true},     {TiB + 1, 2 * TiB, false},
+      {1, 0, true},
+      {TiB, 0, true},
+      {TiB + 1, 0, false},
+      {0, 0, false},
+      {-1, 0, false},
+      {INT64_MIN, 0, false},
+      {INT64_MAX, 0, false},
+      {9000000000000000000, 0, false},
+      {1000, 1000, true},
+      {1001, 1000, false},
+      {TiB, 2 * TiB, true},
+      {TiB + 1, 2 * TiB, false},
   };
   for (const auto& c : cases) EXPECT_EQ(PlausiblePackageLength(c.length, c.disk), c.plausible) << c.length << " " << c.disk;
 }
@@ -112,10 +121,15 @@ TEST(SliceRules, SizeTexts) {
     const char* units;
     const char* text;
   } cases[] = {
-      {0, "", "0.00B"},           {5, "5B", "5B"},
-      {1536, "1K512B", "1.5K"},   {1048576, "1024K", "1024K"},
-      {1572864, "1M512K", "1.5M"}, {3LL << 30, "3G", "3G"}, {1LL << 30, "1024M", "1024M"},
-      {(3LL << 30) + 1, "3G1B", "3G"}, {1048576 + 10 * 1024 + 3, "1M10K3B", "1M"},
+      {0, "", "0.00B"},
+      {5, "5B", "5B"},
+      {1536, "1K512B", "1.5K"},
+      {1048576, "1024K", "1024K"},
+      {1572864, "1M512K", "1.5M"},
+      {3LL << 30, "3G", "3G"},
+      {1LL << 30, "1024M", "1024M"},
+      {(3LL << 30) + 1, "3G1B", "3G"},
+      {1048576 + 10 * 1024 + 3, "1M10K3B", "1M"},
       {-7, "", "0.00B"},
   };
   for (const auto& c : cases) {

@@ -84,7 +84,15 @@ TEST(RunLengthRule, EvenShareOfThePendingSlicesUpToTheCap) {
     std::int64_t pending, workers;
     int length;
   } cases[] = {
-      {0, 4, 0}, {1, 4, 1}, {10, 4, 3}, {8, 4, 2}, {9, 4, 3}, {10, 1, 8}, {5, 1, 5}, {100, 4, kMaxRunSlices}, {3, 0, 1},
+      {0, 4, 0},
+      {1, 4, 1},
+      {10, 4, 3},
+      {8, 4, 2},
+      {9, 4, 3},
+      {10, 1, 8},
+      {5, 1, 5},
+      {100, 4, kMaxRunSlices},
+      {3, 0, 1},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(RunLength(c.pending, c.workers), c.length) << c.pending << " pending, " << c.workers << " workers";

@@ -133,7 +133,7 @@ TEST_F(TailSplitTest, SliceIsNeverSplitBelowTheMinimum) {
     std::int64_t length;
     bool split;
   } cases[] = {
-      {MiB - 1, false},      // one byte short of the minimum below
+      {MiB - 1, false},  // one byte short of the minimum below
       {3 * MiB / 2, true},
   };
   for (const auto& c : cases) {

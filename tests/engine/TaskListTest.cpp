@@ -151,17 +151,12 @@ TEST_F(TaskListTest, InvalidSavedStateIsDiscardedAndRegeneratedInTheSameCall) {
     std::vector<SavedSlice> slices;
     const char* flowError;
   } cases[] = {
-      {"remote length changed", 9 * MiB, {{0, 4194303, 100, 1, 2, true}, {4194304, 9 * MiB, 4194304, 2, 0, true}},
-       "DL025"},
-      {"gap between slices", length, {{0, 4194303, 100, 1, 2, true}, {4194305, length, 4194305, 2, 0, true}},
-       "DL026"},
-      {"position past its slice", length, {{0, 4194303, 4194999, 1, 2, true}, {4194304, length, 4194304, 2, 0, true}},
-       "DL026"},
+      {"remote length changed", 9 * MiB, {{0, 4194303, 100, 1, 2, true}, {4194304, 9 * MiB, 4194304, 2, 0, true}}, "DL025"},
+      {"gap between slices", length, {{0, 4194303, 100, 1, 2, true}, {4194305, length, 4194305, 2, 0, true}}, "DL026"},
+      {"position past its slice", length, {{0, 4194303, 4194999, 1, 2, true}, {4194304, length, 4194304, 2, 0, true}}, "DL026"},
       // Numbers at the very top of the range, where careless sums overflow.
-      {"first slice ends at the largest position", length,
-       {{0, INT64_MAX, 100, 1, 2, true}, {4194304, length, 4194304, 2, 0, true}}, "DL026"},
-      {"last slice ends and stands at the largest position", length,
-       {{0, 4194303, 100, 1, 2, true}, {4194304, INT64_MAX, INT64_MAX, 2, 1, true}}, "DL026"},
+      {"first slice ends at the largest position", length, {{0, INT64_MAX, 100, 1, 2, true}, {4194304, length, 4194304, 2, 0, true}}, "DL026"},
+      {"last slice ends and stands at the largest position", length, {{0, 4194303, 100, 1, 2, true}, {4194304, INT64_MAX, INT64_MAX, 2, 1, true}}, "DL026"},
   };
   for (const auto& c : cases) {
     path_ = UniquePath("setup.exe");

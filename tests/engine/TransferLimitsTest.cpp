@@ -74,8 +74,7 @@ TEST_F(TransferLimitsTest, EveryOperationSpeaksOnlyHttpAndHttpsOnEveryHop) {
   const struct {
     std::string url;
     bool redirected;
-  } cases[] = {{local, false}, {ftp, false}, {server.Url(toLocal), true}, {server.Url(toFtp), true},
-               {server.Url(toGopher), true}};
+  } cases[] = {{local, false}, {ftp, false}, {server.Url(toLocal), true}, {server.Url(toFtp), true}, {server.Url(toGopher), true}};
   for (const auto& c : cases) {
     CLibcurlTool tool(FastTimings());
     std::string body;

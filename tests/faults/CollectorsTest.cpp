@@ -58,9 +58,10 @@ TEST_P(CollectorsTest, InstallWorkerEndsWhenTheExceptionCollectorHangsOrIsDown) 
   TestHttpServer server;
   server.Redirect("/loop/a.exe", "/loop/b.exe");
   server.Redirect("/loop/b.exe", "/loop/a.exe");
-  RecordingInstallWindow window("<VerticalLayout><VerticalLayout name=\"Product_config\">"
-                                "<Label name=\"Software_version\" text=\"1.0.0.0\"/>"
-                                "</VerticalLayout></VerticalLayout>");
+  RecordingInstallWindow window(
+      "<VerticalLayout><VerticalLayout name=\"Product_config\">"
+      "<Label name=\"Software_version\" text=\"1.0.0.0\"/>"
+      "</VerticalLayout></VerticalLayout>");
   window.config.status = CConfigure::kReady;
   window.config.source = CConfigure::kFromService;
   window.config.Software_version = "1.0.0.0";

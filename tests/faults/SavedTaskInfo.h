@@ -8,8 +8,8 @@
 #include "SliceRules.h"
 
 struct SavedTaskInfo {
-  bool parsed = false;        // a TaskInfo root with at least one Task
-  std::int64_t fileSize = -1; // bytes of the file, -1 when missing
+  bool parsed = false;         // a TaskInfo root with at least one Task
+  std::int64_t fileSize = -1;  // bytes of the file, -1 when missing
   std::int64_t contentLength = 0;
   std::vector<SavedSlice> slices;
 

@@ -73,10 +73,7 @@ TEST(HighDensity, SkinPicturesComeFromTheirTwiceAsLargeFiles) {
   const struct {
     const char* name;
     QSize layout;
-  } pictures[] = {{"skin/logo.png", {80, 80}},          {"skin\\backgroud.png", {650, 360}},
-                  {"skin/anima/1.png", {650, 300}},     {"skin/gif/bg00.png", {320, 320}},
-                  {"skin/gif/bg20.png", {320, 320}},    {"skin/btn_install.png", {60, 40}},
-                  {"skin/check_selected.png", {16, 16}}};
+  } pictures[] = {{"skin/logo.png", {80, 80}}, {"skin\\backgroud.png", {650, 360}}, {"skin/anima/1.png", {650, 300}}, {"skin/gif/bg00.png", {320, 320}}, {"skin/gif/bg20.png", {320, 320}}, {"skin/btn_install.png", {60, 40}}, {"skin/check_selected.png", {16, 16}}};
   for (const auto& p : pictures) {
     const QImage image = Cached(p.name);
     EXPECT_EQ(image.devicePixelRatio(), 2.0) << p.name;

@@ -113,8 +113,13 @@ TEST(BannerRequest, UrlOfNowIsSignedAndLogged) {
 
 TEST(BannerRequest, LanguageCodes) {
   const std::pair<int, const char*> rows[] = {
-      {kLangEnglish, "en"}, {kLangJapanese, "ja"}, {kLangChineseTrad, "zh-tw"}, {kLangCzech, "cz"},
-      {-1, "en"}, {20, "en"}, {999, "en"},
+      {kLangEnglish, "en"},
+      {kLangJapanese, "ja"},
+      {kLangChineseTrad, "zh-tw"},
+      {kLangCzech, "cz"},
+      {-1, "en"},
+      {20, "en"},
+      {999, "en"},
   };
   for (const auto& [language, code] : rows) {
     EXPECT_EQ(Query(BannerPicUrlAt("h", 5, language, 1), "lang_code"), code) << language;
@@ -123,7 +128,13 @@ TEST(BannerRequest, LanguageCodes) {
 
 TEST(BannerRequest, TimeBuckets) {
   const std::pair<std::int64_t, const char*> rows[] = {
-      {0, "[0~3]s"}, {2, "[0~3]s"}, {3, "[3~6]s"}, {4, "[3~6]s"}, {7, "[6~9]s"}, {61, "[60~63]s"}, {-5, "[0~3]s"},
+      {0, "[0~3]s"},
+      {2, "[0~3]s"},
+      {3, "[3~6]s"},
+      {4, "[3~6]s"},
+      {7, "[6~9]s"},
+      {61, "[60~63]s"},
+      {-5, "[0~3]s"},
   };
   for (const auto& [seconds, text] : rows) EXPECT_EQ(TimeBucketText(seconds), text) << seconds;
 }
@@ -164,7 +175,7 @@ TEST(BannerRequest, ReplyRules) {
   EXPECT_FALSE(ParseBannerReply("<html>busy</html>", 1 << 20, banners));
   EXPECT_NE(log.Text().find(" Get Cbs Ban2: 0, "), std::string::npos);
   EXPECT_FALSE(ParseBannerReply(std::string(2000, ' ') + "[]", 1000, banners));
-  EXPECT_FALSE(ParseBannerReply(std::string(5000, '[') , 1 << 20, banners));
+  EXPECT_FALSE(ParseBannerReply(std::string(5000, '['), 1 << 20, banners));
 }
 
 TEST_F(BannerFetchTest, EveryPictureLoadedTellsTheWindow) {
@@ -216,7 +227,12 @@ TEST_F(BannerFetchTest, SecondPictureFailingThreeTimesKeepsTheBuiltInPictures) {
 }
 
 TEST_F(BannerFetchTest, RefusedRepliesEndTheFetch) {
-  struct Row { const char* name; std::string body; int status; const char* logged; };
+  struct Row {
+    const char* name;
+    std::string body;
+    int status;
+    const char* logged;
+  };
   const Row rows[] = {
       {"code 500", R"({"code":500,"msg":"maintenance"})", 0, R"( Get Cbs Ban fail: {"code":500,"msg":"maintenance"})"},
       {"unparsable", "<html>oops</html>", 0, " Get Cbs Ban2: 0, "},
@@ -231,7 +247,8 @@ TEST_F(BannerFetchTest, RefusedRepliesEndTheFetch) {
     LogCapture log;
     EXPECT_EQ(CBannerFetch(sink_, settings_).Run(server_.Url("/api/v1/banners"), work_.path()), 0) << row.name;
     EXPECT_EQ(sink_.ready, 0) << row.name;
-    EXPECT_NE(log.Text().find(row.logged), std::string::npos) << row.name << "\n" << log.Text();
+    EXPECT_NE(log.Text().find(row.logged), std::string::npos) << row.name << "\n"
+                                                              << log.Text();
   }
   EXPECT_TRUE(std::filesystem::is_empty(work_.path()));
 }

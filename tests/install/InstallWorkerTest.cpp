@@ -37,7 +37,9 @@ std::string DemoPackage(const std::string& name) {
 
 std::string EmbeddedXml(const std::string& extraUrl) {
   return "<VerticalLayout><VerticalLayout name=\"Product_config\">"
-         "<Label name=\"Extra_download_url\" text=\"" + extraUrl + "\"/>"
+         "<Label name=\"Extra_download_url\" text=\"" +
+         extraUrl +
+         "\"/>"
          "<Label name=\"Software_version\" text=\"1.0.0.0\"/>"
          "<Label name=\"product_url_english\" text=\"\"/>"
          "</VerticalLayout></VerticalLayout>";
@@ -246,7 +248,8 @@ TEST_F(InstallWorker, Md5MismatchWithValidSignatureGoesOn) {
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].body,
             "pid=127&type=2&exception_code=MD5_Check_Fail_Cfg1&other=https://api.x.com/queryDownloaderV2?"
-            "LanguageId=1033&SoftWareID=127&SiteID=61," + server_.Url(kPackagePath));
+            "LanguageId=1033&SoftWareID=127&SiteID=61," +
+                server_.Url(kPackagePath));
 }
 
 TEST_F(InstallWorker, BadSignaturesStopBeforeAnythingRuns) {
@@ -444,6 +447,8 @@ TEST_F(InstallWorker, RedirectLoopSendsItsExceptionReportEachRound) {
   EXPECT_EQ(std::count(actions.begin(), actions.end(), "FlowError:DL022"), 2);
   const auto reports = collector.Received("/api/exception/send");
   ASSERT_EQ(reports.size(), 2u);
-  EXPECT_EQ(reports[0].body, "pid=127&type=2&exception_code=Url_Too_Many_Redirects&other="
-                             "https://api.x.com/queryDownloaderV2?LanguageId=1033," + server_.Url("/loop/a.exe"));
+  EXPECT_EQ(reports[0].body,
+            "pid=127&type=2&exception_code=Url_Too_Many_Redirects&other="
+            "https://api.x.com/queryDownloaderV2?LanguageId=1033," +
+                server_.Url("/loop/a.exe"));
 }

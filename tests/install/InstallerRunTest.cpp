@@ -171,11 +171,20 @@ TEST(SafeNames, PlainFileNames) {
     std::string name;
     bool plain;
   } cases[] = {
-      {"markeraser", true},          {"Mark Eraser.bin", true},   {"..x", true},
-      {"", false},                   {".", false},                {"..", false},
-      {"../../bin/sh", false},       {"/bin/sh", false},          {"sub/app", false},
-      {"a\\b", false},              {std::string("a\0b", 3), false}, {"app\n", false},
-      {"app\r", false},              {"a\x7f", false},
+      {"markeraser", true},
+      {"Mark Eraser.bin", true},
+      {"..x", true},
+      {"", false},
+      {".", false},
+      {"..", false},
+      {"../../bin/sh", false},
+      {"/bin/sh", false},
+      {"sub/app", false},
+      {"a\\b", false},
+      {std::string("a\0b", 3), false},
+      {"app\n", false},
+      {"app\r", false},
+      {"a\x7f", false},
   };
   for (const auto& c : cases) EXPECT_EQ(platform::IsPlainFileName(c.name), c.plain) << c.name;
 }
@@ -185,9 +194,14 @@ TEST(SafeNames, SafeComponents) {
     std::string name;
     std::string safe;
   } cases[] = {
-      {"Vantor Mark Eraser", "Vantor Mark Eraser"}, {"../../x", "___.._x"}, {"/etc/cron.d/x", "_etc_cron.d_x"},
-      {"..", "__"},                                   {"", "_"},               {std::string("a\0b\n", 4), "a_b_"},
-      {".hidden", "_hidden"},                          {"a\\b", "a_b"},
+      {"Vantor Mark Eraser", "Vantor Mark Eraser"},
+      {"../../x", "___.._x"},
+      {"/etc/cron.d/x", "_etc_cron.d_x"},
+      {"..", "__"},
+      {"", "_"},
+      {std::string("a\0b\n", 4), "a_b_"},
+      {".hidden", "_hidden"},
+      {"a\\b", "a_b"},
   };
   for (const auto& c : cases) EXPECT_EQ(platform::SafeFileComponent(c.name), c.safe) << c.name;
   std::tm local{};

@@ -178,7 +178,8 @@ TEST_F(PackageSignature, FaultsGiveTheirOutcome) {
       {"marker alone", [&] {
          dir_.Write("marker.bin", std::string(signature::kMarker));
          return dir_ / "marker.bin";
-       }, signature::kNoSignature, "The file \""},
+       },
+       signature::kNoSignature, "The file \""},
   };
   for (const Case& c : cases) {
     const std::string path = c.make();

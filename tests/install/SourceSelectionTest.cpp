@@ -33,8 +33,8 @@ TEST(SourceSelection, InstallerFileName) {
       {"https://www.x.com/downloads/extra/tool.exe", "1.0.0.0", "tool_1.0.0.0.exe"},
       {"https://www.x.com/downloads/extra/tool.zip", "1.0.0.0", "tool_1.0.0.0.apk"},
       {"https://www.x.com/downloads/extra/tool.EXE", "2", "tool_2.apk"},
-      {"https://www.x.com/downloads/extra/tool.exe", "../../../etc/x", ""},   // a server-made name
-      {"https://www.x.com/downloads/extra/..exe", "1", "._1.exe"},  // odd, but inside the folder
+      {"https://www.x.com/downloads/extra/tool.exe", "../../../etc/x", ""},  // a server-made name
+      {"https://www.x.com/downloads/extra/..exe", "1", "._1.exe"},           // odd, but inside the folder
       {"https://www.x.com/downloads/extra/a\\b.exe", "1", ""},
   };
   for (const auto& [url, version, name] : cases) EXPECT_EQ(InstallerFileNameFor(url, version), name) << url;
@@ -71,10 +71,10 @@ TEST(SourceSelection, CdnFailureCounterVetoesFromFour) {
   for (int i = 0; i < 2; ++i) AddRequestTooMuchTimes(product);
   EXPECT_FALSE(isForbidCDN(product));  // 3
   AddRequestTooMuchTimes(product);
-  EXPECT_TRUE(isForbidCDN(product));   // 4
+  EXPECT_TRUE(isForbidCDN(product));  // 4
   SetRequestTooMuchTimes(product, "garbage");
   EXPECT_FALSE(isForbidCDN(product));
-  AddRequestTooMuchTimes(product);     // unreadable counts restart at 1
+  AddRequestTooMuchTimes(product);  // unreadable counts restart at 1
   GetRequestTooMuchTimes(product, text);
   EXPECT_EQ(text, "1");
   platform::SetRegistryRootForTesting("");

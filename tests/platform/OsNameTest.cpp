@@ -98,9 +98,20 @@ TEST(GetOSName, ReportsPrettyNameAndKeepsLegacyPathsOff) {
 
 TEST(Bitness, ThirtyTwoBitMachineNames) {
   const std::pair<const char*, bool> cases[] = {
-      {"i386", true},    {"i686", true},     {"armv7l", true},   {"armv6l", true},      {"mips", true},
-      {"riscv32", true}, {"x86_64", false},  {"aarch64", false}, {"ppc64le", false},    {"s390x", false},
-      {"riscv64", false}, {"mips64", false}, {"loongarch64", false}, {"", false},
+      {"i386", true},
+      {"i686", true},
+      {"armv7l", true},
+      {"armv6l", true},
+      {"mips", true},
+      {"riscv32", true},
+      {"x86_64", false},
+      {"aarch64", false},
+      {"ppc64le", false},
+      {"s390x", false},
+      {"riscv64", false},
+      {"mips64", false},
+      {"loongarch64", false},
+      {"", false},
   };
   for (const auto& [machine, is32] : cases) EXPECT_EQ(IsSystem32BitMachine(machine), is32) << machine;
 }

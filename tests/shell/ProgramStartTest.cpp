@@ -87,7 +87,8 @@ TEST_F(ProgramStart, DebugRunLogsToStandardOutputAndTheLogFile) {
 TEST_F(ProgramStart, FirstPaintMarkGivesTheWallClockOfTheWindowsFirstPaint) {
   SetAutoRun();
   const long long before = std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::system_clock::now().time_since_epoch()).count();
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count();
   std::vector<std::string> env = Env();
   env.push_back("QM_MARK_FIRST_PAINT=1");
   Subprocess program = Subprocess::Start({exe()}, env, dir_ / "out.txt");
@@ -95,7 +96,8 @@ TEST_F(ProgramStart, FirstPaintMarkGivesTheWallClockOfTheWindowsFirstPaint) {
   program.Kill(SIGTERM);
   ASSERT_EQ(program.Wait(kExitBoundMs), 0);
   const long long after = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              std::chrono::system_clock::now().time_since_epoch()).count();
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
   const std::string out = dir_.Read("out.txt");
   std::smatch mark;
   ASSERT_TRUE(std::regex_search(out, mark, std::regex(R"(first paint (\d+)\n)"))) << out;

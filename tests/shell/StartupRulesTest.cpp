@@ -23,10 +23,7 @@ TEST(StartupRules, DownloadUrlIsFirstThatIsNeitherCdnNorDl) {
 }
 
 TEST(StartupRules, ReadsTheItemsItNeedsWithDefaults) {
-  const StartupValues values = ReadStartupValues({{"Downloader_id", "127"}, {"Site_id", "61x"},
-                                                  {"Software_name", "Vantor Mark Eraser"},
-                                                  {"MainPid", "2739"}, {"Support32System", "0"},
-                                                  {"Other", "ignored"}});
+  const StartupValues values = ReadStartupValues({{"Downloader_id", "127"}, {"Site_id", "61x"}, {"Software_name", "Vantor Mark Eraser"}, {"MainPid", "2739"}, {"Support32System", "0"}, {"Other", "ignored"}});
   EXPECT_EQ(values.downloaderIdText, "127");
   EXPECT_EQ(values.downloaderId, 127);
   EXPECT_EQ(values.siteId, 61);

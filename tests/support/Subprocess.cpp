@@ -82,7 +82,6 @@ int Subprocess::Wait(int timeoutMs) {
   return result;
 }
 
-
 void Subprocess::Kill(int signal) {
   if (pid > 0) kill(pid, signal);
 }

@@ -37,11 +37,11 @@ struct ServeOptions {
   std::int64_t rangeStartShift = 0;   // 206 whose Content-Range starts this far off
   int errorStatus = 0;                // answer GETs with this status and errorBody
   std::string errorBody;
-  std::int64_t headLength = -1;       // Content-Length a HEAD reports instead of the length
-  std::int64_t failOffGrid = 0;       // > 0: ranges starting off this grid (a split's helper) ...
-  int failOffGridTimes = 0;           // ... are answered 503 this many times
-  std::int64_t longRange = 0;         // > 0: ranges asking more than this many bytes ...
-  bool longRangeWhole = false;        // ... get 200 with the whole file, else a 206 of only their first longRange bytes
+  std::int64_t headLength = -1;                                   // Content-Length a HEAD reports instead of the length
+  std::int64_t failOffGrid = 0;                                   // > 0: ranges starting off this grid (a split's helper) ...
+  int failOffGridTimes = 0;                                       // ... are answered 503 this many times
+  std::int64_t longRange = 0;                                     // > 0: ranges asking more than this many bytes ...
+  bool longRangeWhole = false;                                    // ... get 200 with the whole file, else a 206 of only their first longRange bytes
   std::vector<std::pair<std::string, std::string>> extraHeaders;  // on every response
 };
 
@@ -62,7 +62,7 @@ class TestHttpServer {
   void Redirect(const std::string& from, const std::string& location, int status = 302);
   void SetOptions(const std::string& path, ServeOptions options);
 
-  int GetCount(const std::string& path) const;   // ranged or plain GETs
+  int GetCount(const std::string& path) const;  // ranged or plain GETs
   int HeadCount(const std::string& path) const;
   std::vector<std::string> RangesAsked(const std::string& path) const;
   // The bytes [first, end) that each response cut short by dropAfterBytes sent.

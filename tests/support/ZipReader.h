@@ -7,8 +7,8 @@
 
 struct ZipEntry {
   std::string name;
-  int method = -1;        // 0 stored, 8 deflate
-  unsigned flags = 0;     // general-purpose bit flags
+  int method = -1;     // 0 stored, 8 deflate
+  unsigned flags = 0;  // general-purpose bit flags
   std::uint32_t dosDate = 0;
   std::string content;
 };

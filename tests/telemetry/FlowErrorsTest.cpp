@@ -9,8 +9,19 @@
 
 TEST(FlowErrors, CodeOfEachRoundResult) {
   const std::pair<int, const char*> cases[] = {
-      {1, ""},       {9, "DL010"},  {10, "DL011"}, {6, "DL012"},  {13, "DL022"}, {7, "DL027"},
-      {8, "DL028"},  {11, "DL029"}, {12, "DL030"}, {15, "DL031"}, {14, "DL017"}, {0, "DL017"}, {-3, "DL017"},
+      {1, ""},
+      {9, "DL010"},
+      {10, "DL011"},
+      {6, "DL012"},
+      {13, "DL022"},
+      {7, "DL027"},
+      {8, "DL028"},
+      {11, "DL029"},
+      {12, "DL030"},
+      {15, "DL031"},
+      {14, "DL017"},
+      {0, "DL017"},
+      {-3, "DL017"},
   };
   for (const auto& [result, code] : cases) EXPECT_EQ(FlowErrorOfRound(result), code) << result;
 }

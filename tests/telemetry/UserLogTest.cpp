@@ -243,7 +243,7 @@ TEST_F(UserLogTest, WaitThreadForExitReturnsAtItsBoundWhenTheCollectorStalls) {
   ASSERT_TRUE(ga4_.WaitForCount(Ga4CollectStandIn::kPath, 1, 30000));
   EXPECT_TRUE(log->WaitThreadForExit());
   EXPECT_EQ(ga4_.Count(Ga4CollectStandIn::kPath), 1);  // the second is still pending
-  log.reset();  // gives up what is pending and ends the transfer in flight
+  log.reset();                                         // gives up what is pending and ends the transfer in flight
 }
 
 TEST_F(UserLogTest, WaitThreadForExitWithCollectorDownDropsAfterTheTries) {
@@ -312,8 +312,12 @@ TEST_F(UserLogTest, BaseInfoAndGalogFile) {
 
 TEST(TelemetryContext, DerivedTexts) {
   const std::pair<const char*, const char*> ids[] = {
-      {"/opt/x/markeraser_setup_277.exe", "277"}, {"/a/Setup.exe", ""}, {"/a/b_c", ""},
-      {"/a_b/c.d", ""}, {"x_1.2_abc.exe", "abc"}, {"/a/x.y_z", ""},
+      {"/opt/x/markeraser_setup_277.exe", "277"},
+      {"/a/Setup.exe", ""},
+      {"/a/b_c", ""},
+      {"/a_b/c.d", ""},
+      {"x_1.2_abc.exe", "abc"},
+      {"/a/x.y_z", ""},
   };
   for (const auto& [path, id] : ids) EXPECT_EQ(CrossEndIdFromPath(path), id) << path;
   std::string language, country;

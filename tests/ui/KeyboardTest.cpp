@@ -21,7 +21,8 @@ namespace {
 // A key pressed and released on a widget, as the keyboard delivers it.
 void KeyClick(QWidget* widget, Qt::Key key) {
   const Qt::KeyboardModifiers mods = key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier;
-  const QString text = key == Qt::Key_Space ? " " : key == Qt::Key_Return ? "\r" : QString();
+  const QString text = key == Qt::Key_Space ? " " : key == Qt::Key_Return ? "\r"
+                                                                          : QString();
   QKeyEvent press(QEvent::KeyPress, key, mods, text);
   QApplication::sendEvent(widget, &press);
   QKeyEvent release(QEvent::KeyRelease, key, mods, text);

@@ -53,10 +53,11 @@ TEST(LanguageFiles, EveryFileParsesAndHoldsEveryKey) {
 }
 
 TEST(LanguageTables, LangIdsMapToLanguages) {
-  struct Row { std::uint16_t langId; int language; };
-  const Row rows[] = {{4100, kLangEnglish}, {2052, kLangChinese}, {1028, kLangChineseTrad}, {3076, kLangChineseTrad},
-                      {1041, kLangJapanese}, {1025, kLangArabic}, {2110, kLangMalay}, {20490, kLangSpanish},
-                      {2070, kLangPortuguese}, {1081, kLangHindi}, {1045, kLangEnglish}, {0, kLangEnglish}};
+  struct Row {
+    std::uint16_t langId;
+    int language;
+  };
+  const Row rows[] = {{4100, kLangEnglish}, {2052, kLangChinese}, {1028, kLangChineseTrad}, {3076, kLangChineseTrad}, {1041, kLangJapanese}, {1025, kLangArabic}, {2110, kLangMalay}, {20490, kLangSpanish}, {2070, kLangPortuguese}, {1081, kLangHindi}, {1045, kLangEnglish}, {0, kLangEnglish}};
   for (const Row& row : rows) EXPECT_EQ(LanguageFromLangId(row.langId), row.language) << row.langId;
 }
 
@@ -82,7 +83,14 @@ TEST(LanguageTables, CodesFontsAndHeights) {
 TEST(LanguageRegistry, RememberedLanguageGoesWhereTheProductReadsIt) {
   TempDir dir;
   platform::SetRegistryRootForTesting(dir.path());
-  struct Row { int id; int language; const char* hive; const char* key; const char* name; const char* value; };
+  struct Row {
+    int id;
+    int language;
+    const char* hive;
+    const char* key;
+    const char* name;
+    const char* value;
+  };
   const Row rows[] = {
       {127, kLangJapanese, "HKLM", "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{Vantor Mark Eraser}_is1", "Inno Setup: Language", "ja"},
       {104, kLangChinese, "HKCU", "Software\\Orchelvane\\Reel Morph Studio", "kCurrentLanguage", "Chinese"},

@@ -39,7 +39,14 @@ class MessageBox : public ::testing::Test {
 };
 
 TEST_F(MessageBox, EachTypeShowsItsTextsIconAndButtons) {
-  struct Row { int type; const char* describe; const char* yes; const char* no; bool noVisible; const char* icon; };
+  struct Row {
+    int type;
+    const char* describe;
+    const char* yes;
+    const char* no;
+    bool noVisible;
+    const char* icon;
+  };
   const Row rows[] = {
       {0, "ReplaceDesText", "ReplaceText", "CancelText", true, "skin/message_help.png"},
       {2, "CancelDesText", "YesText", "NoText", true, "skin/message_help.png"},
@@ -57,28 +64,42 @@ TEST_F(MessageBox, EachTypeShowsItsTextsIconAndButtons) {
   };
   for (const Row& row : rows) {
     for (int language : {kLangEnglish, kLangJapanese}) {
-      RunBox(row.type, &owner_, [&](MessageBoxWnd& box) {
-        EXPECT_EQ(box.size(), QSize(500, 190));
-        EXPECT_EQ(ui::GetText(box.FindControl("msg_describe")), Text(language, row.describe)) << row.type;
-        EXPECT_EQ(ui::GetText(box.FindControl("btn_yes")), Text(language, row.yes)) << row.type;
-        if (row.no) {
-          EXPECT_EQ(ui::GetText(box.FindControl("btn_no")), Text(language, row.no)) << row.type;
-        }
-        EXPECT_EQ(ui::IsVisible(box.FindControl("btn_no")), row.noVisible) << row.type;
-        EXPECT_EQ(box.FindControl<ui::Container>("iconimage")->BkImage(), row.icon) << row.type;
-        EXPECT_FALSE(ui::IsVisible(box.FindControl("minbtn")));
-        box.Close(0);
-      }, language);
+      RunBox(
+          row.type, &owner_, [&](MessageBoxWnd& box) {
+            EXPECT_EQ(box.size(), QSize(500, 190));
+            EXPECT_EQ(ui::GetText(box.FindControl("msg_describe")), Text(language, row.describe)) << row.type;
+            EXPECT_EQ(ui::GetText(box.FindControl("btn_yes")), Text(language, row.yes)) << row.type;
+            if (row.no) {
+              EXPECT_EQ(ui::GetText(box.FindControl("btn_no")), Text(language, row.no)) << row.type;
+            }
+            EXPECT_EQ(ui::IsVisible(box.FindControl("btn_no")), row.noVisible) << row.type;
+            EXPECT_EQ(box.FindControl<ui::Container>("iconimage")->BkImage(), row.icon) << row.type;
+            EXPECT_FALSE(ui::IsVisible(box.FindControl("minbtn")));
+            box.Close(0);
+          },
+          language);
     }
   }
 }
 
 TEST_F(MessageBox, ButtonsGiveTheirResults) {
-  struct Row { int type; const char* button; int result; int posts2943; bool hidesOwner; };
+  struct Row {
+    int type;
+    const char* button;
+    int result;
+    int posts2943;
+    bool hidesOwner;
+  };
   const Row rows[] = {
-      {2, "btn_yes", 1, 0, true},  {2, "btn_no", 2, 0, false},   {14, "btn_no", 2, 0, false},
-      {14, "btn_yes", 1, 0, false}, {7, "closebtn", 2, 1, false}, {7, "btn_yes", 1, 1, false},
-      {6, "closebtn", 2, 1, false}, {8, "closebtn", 2, 0, false}, {3, "btn_yes", 1, 0, false},
+      {2, "btn_yes", 1, 0, true},
+      {2, "btn_no", 2, 0, false},
+      {14, "btn_no", 2, 0, false},
+      {14, "btn_yes", 1, 0, false},
+      {7, "closebtn", 2, 1, false},
+      {7, "btn_yes", 1, 1, false},
+      {6, "closebtn", 2, 1, false},
+      {8, "closebtn", 2, 0, false},
+      {3, "btn_yes", 1, 0, false},
   };
   for (const Row& row : rows) {
     owner_.show();
@@ -122,11 +143,12 @@ TEST_F(MessageBox, AutoRunConfirmsOneButtonBoxesOnly) {
   EXPECT_LT(clock.elapsed(), 120000);
   bool stillOpen = false;
   EXPECT_EQ(RunBox(14, &owner_, [&](MessageBoxWnd& box) {
-    QTimer::singleShot(1500, &box, [&] {
-      stillOpen = box.isVisible();
-      box.Close(2);
-    });
-  }), 2);
+              QTimer::singleShot(1500, &box, [&] {
+                stillOpen = box.isVisible();
+                box.Close(2);
+              });
+            }),
+            2);
   EXPECT_TRUE(stillOpen);
   testsettings::SetSettingsFileForTesting("");
 }

@@ -28,16 +28,12 @@ class Toolkit : public ::testing::Test {
 
 TEST_F(Toolkit, MainSkinBuildsWithIncludesAndTakesItsSize) {
   EXPECT_EQ(wnd_.size(), QSize(650, 560));
-  struct Row { const char* name; const char* kind; };
+  struct Row {
+    const char* name;
+    const char* kind;
+  };
   const Row rows[] = {
-      {"closebtn", "ui::SkinButton"}, {"minbtn", "ui::SkinButton"}, {"main_tablayout", "ui::Container"},
-      {"page_layout", "ui::Container"}, {"set_layout", "ui::Container"}, {"install_file_path_edit", "QLineEdit"},
-      {"install_progress", "ui::ProgressBar"}, {"install_label", "ui::TextControl"},
-      {"license_checkbox", "ui::OptionButton"}, {"language_combox", "ui::ComboBox"},
-      {"license_english", "ui::TextControl"}, {"license_czech", "ui::TextControl"},
-      {"image_play_option3", "ui::OptionButton"}, {"start_app", "ui::SkinButton"},
-      {"text_fail_advice", "ui::TextControl"}, {"Downloader_id", "ui::TextControl"},
-      {"backgroudlayout", "ui::Container"}, {"license_text_layout", "ui::Container"}, {"install_minbtn", "ui::SkinButton"}};
+      {"closebtn", "ui::SkinButton"}, {"minbtn", "ui::SkinButton"}, {"main_tablayout", "ui::Container"}, {"page_layout", "ui::Container"}, {"set_layout", "ui::Container"}, {"install_file_path_edit", "QLineEdit"}, {"install_progress", "ui::ProgressBar"}, {"install_label", "ui::TextControl"}, {"license_checkbox", "ui::OptionButton"}, {"language_combox", "ui::ComboBox"}, {"license_english", "ui::TextControl"}, {"license_czech", "ui::TextControl"}, {"image_play_option3", "ui::OptionButton"}, {"start_app", "ui::SkinButton"}, {"text_fail_advice", "ui::TextControl"}, {"Downloader_id", "ui::TextControl"}, {"backgroudlayout", "ui::Container"}, {"license_text_layout", "ui::Container"}, {"install_minbtn", "ui::SkinButton"}};
   for (const Row& row : rows) {
     QWidget* control = wnd_.FindControl(row.name);
     ASSERT_NE(control, nullptr) << row.name;
@@ -155,7 +151,11 @@ TEST(ToolkitAlone, MarkupToRichText) {
   fonts.Add(0, {"Tahoma", 14});
   fonts.Add(18, {"Microsoft YaHei", 16, true});
   ui::MarkupStyle style{&fonts, 0, Qt::black, QColor("#28bf74")};
-  struct Row { const char* markup; const char* contains; const char* plain; };
+  struct Row {
+    const char* markup;
+    const char* contains;
+    const char* plain;
+  };
   const Row rows[] = {
       {"{f 18}Failed{/f}", "font-size:16px", "Failed"},
       {"{c #8372FF}x{/c}", "color:#8372ff", "x"},

@@ -36,7 +36,8 @@ TEST_F(MainWindowTest, InstallsToFinishedAndStartsTheProductFromTheFinishedPage)
   InstallUIMainWnd& w = Open(std::move(options));
   std::vector<std::string> pages;
   const auto notePage = [&] {
-    const std::string page = MainPage() == 1 ? "Running" : SubPage() == 1 ? "Finished" : "Setting";
+    const std::string page = MainPage() == 1 ? "Running" : SubPage() == 1 ? "Finished"
+                                                                          : "Setting";
     if (pages.empty() || pages.back() != page) pages.push_back(page);
   };
   notePage();

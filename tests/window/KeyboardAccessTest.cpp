@@ -197,11 +197,16 @@ TEST_F(KeyboardWindowTest, ScreenReadersGetNamesRolesValuesAndTheInstallAction) 
   ServeSetup();
   InstallUIMainWnd& w = OpenActive(StayOnFinishedPage());
   const std::vector<std::pair<const char*, QAccessible::Role>> roles = {
-      {"install_btn", QAccessible::Button},        {"minbtn", QAccessible::Button},
-      {"closebtn", QAccessible::Button},           {"install_setting", QAccessible::Button},
-      {"license_checkbox", QAccessible::CheckBox}, {"license_link", QAccessible::Link},
-      {"language_combox", QAccessible::ComboBox},  {"install_progress", QAccessible::ProgressBar},
-      {"install_label", QAccessible::StaticText},  {"image_play_option2", QAccessible::RadioButton},
+      {"install_btn", QAccessible::Button},
+      {"minbtn", QAccessible::Button},
+      {"closebtn", QAccessible::Button},
+      {"install_setting", QAccessible::Button},
+      {"license_checkbox", QAccessible::CheckBox},
+      {"license_link", QAccessible::Link},
+      {"language_combox", QAccessible::ComboBox},
+      {"install_progress", QAccessible::ProgressBar},
+      {"install_label", QAccessible::StaticText},
+      {"image_play_option2", QAccessible::RadioButton},
   };
   for (const auto& [name, role] : roles) {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w.FindControl(name));
@@ -236,7 +241,8 @@ TEST_F(KeyboardWindowTest, ScreenReadersGetNamesRolesValuesAndTheInstallAction) 
 
   // The status is heard at most once per 5 points within a stage
   // (download to 84, verification to 90, install), and at each new stage.
-  const auto stage = [](int p) { return p <= 84 ? 0 : p <= 90 ? 1 : 2; };
+  const auto stage = [](int p) { return p <= 84 ? 0 : p <= 90 ? 1
+                                                              : 2; };
   std::vector<int> said;
   for (const HeardEvent& e : reader.heard) {
     if (e.type == QAccessible::NameChanged && e.object == "install_label") said.push_back(e.progress);

@@ -33,12 +33,17 @@ PreInstallFacts Facts(std::uint64_t downloadFree, std::uint64_t installFree, boo
 }  // namespace
 
 TEST(PreInstallRules, FreeSpaceTable) {
-  struct Row { std::uint64_t download, install; bool same; int result; std::uint64_t free; };
+  struct Row {
+    std::uint64_t download, install;
+    bool same;
+    int result;
+    std::uint64_t free;
+  };
   const Row rows[] = {
-      {kSize, 1 << 20, true, -1, kSize},          // equal to the package: not enough
-      {kSize + 1, 3 * kSize + 1, true, 1, 0},     // same drive: more than three times
+      {kSize, 1 << 20, true, -1, kSize},       // equal to the package: not enough
+      {kSize + 1, 3 * kSize + 1, true, 1, 0},  // same drive: more than three times
       {kSize + 1, 3 * kSize, true, -2, 3 * kSize},
-      {kSize + 1, 2 * kSize + 1, false, 1, 0},    // other drive: more than twice
+      {kSize + 1, 2 * kSize + 1, false, 1, 0},  // other drive: more than twice
       {kSize + 1, 2 * kSize, false, -2, 2 * kSize},
       {kSize + 1, 2 * kSize + 1, true, -2, 2 * kSize + 1},
   };
@@ -99,7 +104,8 @@ class PreInstall : public MainWindowTest {
     service_.Answer("/queryDownloaderV2", 200,
                     "<Downloader><Software_name>Vantor Mark Eraser</Software_name><Software_version>1.0.0.0"
                     "</Software_version><Process_name>MarkEraser.exe</Process_name><Filesize>1000</Filesize>"
-                    "<Extra_download_url>" + PackageUrl() + "</Extra_download_url></Downloader>");
+                    "<Extra_download_url>" +
+                        PackageUrl() + "</Extra_download_url></Downloader>");
     SetQueryEndpoints({service_.Url(), service_.Url(), service_.Url()});
   }
   bool ConfigReadyFromService() {

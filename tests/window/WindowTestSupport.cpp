@@ -36,7 +36,7 @@ BoxAnswerer::BoxAnswerer(const char* button) : button_(button) {
 void BoxAnswerer::Poll() {
   for (QWidget* top : QApplication::topLevelWidgets()) {
     if (auto* plain = qobject_cast<QMessageBox*>(top); plain != nullptr && plain->isVisible() &&
-                                                        !plain->property("answered").toBool()) {
+                                                       !plain->property("answered").toBool()) {
       plain->setProperty("answered", true);
       plainBoxes_.push_back(plain->objectName().toStdString());
       plain->accept();

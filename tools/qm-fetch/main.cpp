@@ -32,7 +32,8 @@ struct Arguments {
 };
 
 int Usage() {
-  std::fprintf(stderr, "usage: qm-fetch URL FILE [--rounds N] [--workers N] [--cacert PEM] [--log PATH] [--no-package-flag] "
+  std::fprintf(stderr,
+               "usage: qm-fetch URL FILE [--rounds N] [--workers N] [--cacert PEM] [--log PATH] [--no-package-flag] "
                "[--offline-ok]\n");
   return 2;
 }

@@ -23,7 +23,8 @@ void Chunk(std::string& png, const char* type, const std::string& data) {
 int Channel(int hue, int offset, int v) {
   const int h = (hue + offset) % 360;
   const int d = h < 180 ? h : 360 - h;  // distance from the channel's peak
-  return d < 60 ? v : d < 120 ? v * (120 - d) / 60 : 0;
+  return d < 60 ? v : d < 120 ? v * (120 - d) / 60
+                              : 0;
 }
 
 std::string ListJson(const std::string& base, BannerFault fault) {

@@ -84,9 +84,9 @@ bool FunnelDocumentComplete(const std::string& body) {
 }
 
 struct Faults {
-  long long dropAfter = -1;       // cut each response after this many body bytes
-  long long bytesPerSecond = 0;   // per-connection rate limit
-  int failFirst = 0;              // answer the first package requests with 500
+  long long dropAfter = -1;      // cut each response after this many body bytes
+  long long bytesPerSecond = 0;  // per-connection rate limit
+  int failFirst = 0;             // answer the first package requests with 500
 };
 
 // The package with byte ranges (handled by the server from the provider's
