@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <ctime>
 
-#include "platform/MinidumpWriter.h"
+#include "platform/MinidumpContext.h"
 
 namespace platform {
 

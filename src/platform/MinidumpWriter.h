@@ -21,9 +21,6 @@ struct CrashedThread {
   const ucontext_t* context = nullptr;
 };
 
-// The register context of a thread as a signal handler receives it.
-void ContextFromUcontext(const ucontext_t& uc, minidump::ContextAmd64& out);
-
 class MinidumpWriter {
  public:
   // Reserves every byte the writer will need. Call once at start-up, before
