@@ -22,7 +22,7 @@ class QTimer;
 
 namespace ui {
 
-class WindowImplBase : public QWidget {
+class WindowImplBase : public QWidget, public INotifyTarget {
   Q_OBJECT
  public:
   WindowImplBase();
@@ -75,7 +75,7 @@ class WindowImplBase : public QWidget {
 
   // Dispatches "click" to OnClick, "itemselect" to OnItemSelect and
   // "selectchanged" to OnSelectChanged.
-  virtual void Notify(const TNotifyUI& msg);
+  void Notify(const TNotifyUI& msg) override;
 
  protected:
   virtual void InitWindow() {}
