@@ -26,6 +26,8 @@ for tool in nginx aria2c curl openssl bc /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
 done
 
+# shellcheck source=/dev/null
+source "$(dirname "$0")/nginx.sh"
 WORK=$(mktemp -d /tmp/qm-bench.XXXXXX)
 NGINX_PID=""
 STALL_PID=""
@@ -58,31 +60,10 @@ done
 chmod 755 "$WORK" "$WORK/www" "$WORK/www/"*
 chmod 644 "$WORK/www/"*/*.bin
 
-cat > "$WORK/nginx.conf" <<CONF
-daemon off;
-worker_processes 2;
-pid $WORK/nginx.pid;
-error_log $WORK/error.log warn;
-events { worker_connections 256; }
-http {
-  access_log off;
-  sendfile on;
-  client_body_temp_path $WORK/tmp-body;
-  proxy_temp_path $WORK/tmp-proxy;
-  fastcgi_temp_path $WORK/tmp-fcgi;
-  uwsgi_temp_path $WORK/tmp-uwsgi;
-  scgi_temp_path $WORK/tmp-scgi;
-  server {
-    listen 127.0.0.1:$PORT;
-    root $WORK/www;
-    location /slow/ { limit_rate 4m; }
+write_nginx_conf "$WORK" "$PORT" "    location /slow/ { limit_rate 4m; }
     location /stall/ { limit_rate 1; }
-    location /rate/ { limit_rate $RATE; }
-  }
-}
-CONF
-nginx -c "$WORK/nginx.conf" -p "$WORK" &
-NGINX_PID=$!
+    location /rate/ { limit_rate $RATE; }"
+start_nginx "$WORK"
 for _ in $(seq 100); do curl -sfI "http://127.0.0.1:$PORT/fast/package.bin" >/dev/null && break; sleep 0.1; done
 
 # measure NAME URL_MD5 COMMAND...: one line "NAME wall cpu rss_kib md5ok",

@@ -21,6 +21,8 @@ for file in "$BENCH" "$BUILD/tools/qm-sign" "$SETUP" "$BUILD/publisher/publisher
 done
 command -v nginx >/dev/null || { echo "missing: nginx" >&2; exit 1; }
 
+# shellcheck source=/dev/null
+source "$(dirname "$0")/../nginx.sh"
 WORK=$(mktemp -d /tmp/qm-window-stall.XXXXXX)
 NGINX_PID=""
 cleanup() {
@@ -42,28 +44,8 @@ chmod 755 "$WORK" "$WORK/www" "$WORK/www/downloads" "$WORK/www/downloads/extra"
 chmod 644 "$PACKAGE"
 
 PORT=$(( 20000 + RANDOM % 20000 ))
-cat > "$WORK/nginx.conf" <<CONF
-daemon off;
-worker_processes 2;
-pid $WORK/nginx.pid;
-error_log $WORK/error.log warn;
-events { worker_connections 256; }
-http {
-  access_log off;
-  sendfile on;
-  client_body_temp_path $WORK/tmp-body;
-  proxy_temp_path $WORK/tmp-proxy;
-  fastcgi_temp_path $WORK/tmp-fcgi;
-  uwsgi_temp_path $WORK/tmp-uwsgi;
-  scgi_temp_path $WORK/tmp-scgi;
-  server {
-    listen 127.0.0.1:$PORT;
-    root $WORK/www;
-  }
-}
-CONF
-nginx -c "$WORK/nginx.conf" -p "$WORK" &
-NGINX_PID=$!
+write_nginx_conf "$WORK" "$PORT"
+start_nginx "$WORK"
 URL="http://127.0.0.1:$PORT/downloads/extra/markeraser_setup.exe"
 for _ in $(seq 100); do curl -sfI "$URL" >/dev/null && break; sleep 0.1; done
 

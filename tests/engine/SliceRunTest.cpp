@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <tinyxml2.h>
 
 #include <atomic>
 #include <cstdio>
@@ -14,6 +13,7 @@
 
 #include "DownLoadImpl.h"
 #include "EngineFixture.h"
+#include "SavedTasks.h"
 #include "SliceRules.h"
 #include "SliceRun.h"
 #include "support/Subprocess.h"
@@ -25,27 +25,6 @@ namespace {
 constexpr std::int64_t MiB = 1048576;
 // Four slices; the last one ends at the length.
 constexpr std::int64_t kFourSlices = 4 * kSliceSize + 100;
-
-struct SavedTask {
-  std::int64_t end = 0;
-  std::int64_t downloaded = 0;
-  int status = 0;
-};
-
-// Tasks of a task-info file that parses whole; empty otherwise.
-std::vector<SavedTask> ReadSavedTasks(const std::string& path) {
-  std::vector<SavedTask> tasks;
-  tinyxml2::XMLDocument doc;
-  if (doc.LoadFile(path.c_str()) != tinyxml2::XML_SUCCESS || doc.RootElement() == nullptr) return tasks;
-  for (auto* e = doc.RootElement()->FirstChildElement("Task"); e != nullptr; e = e->NextSiblingElement("Task")) {
-    SavedTask t;
-    e->FirstChildElement("EndPos")->QueryInt64Text(&t.end);
-    e->FirstChildElement("DownloadedPos")->QueryInt64Text(&t.downloaded);
-    e->FirstChildElement("TaskStatus")->QueryIntText(&t.status);
-    tasks.push_back(t);
-  }
-  return tasks;
-}
 
 // The first two slices saved complete while the last is not.
 bool FirstTwoSavedComplete(const std::string& infoPath) {

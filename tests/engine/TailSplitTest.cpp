@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <tinyxml2.h>
 
 #include <chrono>
 #include <filesystem>
 
 #include "DownLoadImpl.h"
 #include "EngineFixture.h"
+#include "SavedTasks.h"
 #include "SliceRules.h"
 #include "support/Subprocess.h"
 #include "support/TestHttpServer.h"
@@ -26,26 +26,6 @@ int HelperRanges(const std::vector<std::string>& ranges) {
   int n = 0;
   for (const auto& range : ranges) n += IsHelperRange(range) ? 1 : 0;
   return n;
-}
-
-struct SavedTask {
-  std::int64_t start = 0;
-  std::int64_t end = 0;
-  std::int64_t downloaded = 0;
-};
-
-std::vector<SavedTask> ReadSavedTasks(const std::string& path) {
-  std::vector<SavedTask> tasks;
-  tinyxml2::XMLDocument doc;
-  if (doc.LoadFile(path.c_str()) != tinyxml2::XML_SUCCESS || doc.RootElement() == nullptr) return tasks;
-  for (auto* e = doc.RootElement()->FirstChildElement("Task"); e != nullptr; e = e->NextSiblingElement("Task")) {
-    SavedTask t;
-    e->FirstChildElement("StartPos")->QueryInt64Text(&t.start);
-    e->FirstChildElement("EndPos")->QueryInt64Text(&t.end);
-    e->FirstChildElement("DownloadedPos")->QueryInt64Text(&t.downloaded);
-    tasks.push_back(t);
-  }
-  return tasks;
 }
 
 class TailSplitTest : public EngineTest {
