@@ -2,10 +2,7 @@
 
 #include "FuntionImpl.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -14,7 +11,6 @@
 #include <mutex>
 
 #include "BuildSettings.h"
-#include "CDownloadThread.h"
 #include "CTask.h"
 #include "Logger.h"
 #include "DesktopProxy.h"
@@ -52,18 +48,6 @@ CURLcode ApplyTransferRules(CURL* curl, const std::string& url) {
   return CURLE_OK;
 }
 
-// pwrite of the whole block; returns what reached the file.
-std::size_t WriteAt(int fd, const char* data, std::size_t size, std::int64_t offset) {
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  return done;
-}
-
 }  // namespace
 
 CLibcurlTool::CLibcurlTool(const DownloadTimings& timings) : m_curl(curl_easy_init()), m_timings(timings) {
@@ -88,9 +72,9 @@ std::string CLibcurlTool::CaBundle() {
 CURLcode CLibcurlTool::setVerification(const std::string& url) { return ApplyTransferRules(m_curl, url); }
 
 CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t start, std::int64_t end,
-                                           std::int64_t /*unused*/, CDownloadThread* thread) {
+                                           std::int64_t /*unused*/, IRangeSink* sink) {
   const std::string range = std::to_string(start) + "-" + std::to_string(end);
-  RangeTransfer& transfer = thread->transfer();
+  RangeTransfer& transfer = sink->transfer();
   const CTask* task = transfer.task;
   if (task->LogFlag != 0) {
     QMLOG(" Request Range: (" << task->TaskId.load() << ", " << static_cast<std::int32_t>(end - start)
@@ -114,14 +98,14 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
   curl_easy_setopt(m_curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &CLibcurlTool::ProgressCallback);
-  curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, thread);
+  curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, sink);
   curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(m_curl, CURLOPT_RANGE, range.c_str());
   curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(m_curl, CURLOPT_MAXREDIRS, 5L);
   curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CLibcurlTool::downloadFunc);
-  curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, thread);
-  curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, thread);
+  curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, sink);
+  curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, sink);
   curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback);
   // One range time limit per slice: a request for several slices may last
   // that many limits in all, but each slice must fill within one limit of
@@ -305,8 +289,8 @@ bool ReplyShowsChange(const RangeTransfer& transfer, const CTask* task) {
 }  // namespace
 
 int CLibcurlTool::ProgressCallback(void* userdata, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  auto* thread = static_cast<CDownloadThread*>(userdata);
-  RangeTransfer& transfer = thread->transfer();
+  auto* sink = static_cast<IRangeSink*>(userdata);
+  RangeTransfer& transfer = sink->transfer();
   if (transfer.sliceDeadlineMs > 0 && TickCountMs() > transfer.sliceDeadlineMs) {
     transfer.sliceTimedOut = true;
     return 1;
@@ -317,10 +301,10 @@ int CLibcurlTool::ProgressCallback(void* userdata, curl_off_t, curl_off_t, curl_
 
 size_t CLibcurlTool::HeaderCallback(char* buffer, size_t size, size_t count, void* userdata) {
   const size_t n = size * count;
-  auto* thread = static_cast<CDownloadThread*>(userdata);
+  auto* sink = static_cast<IRangeSink*>(userdata);
   if (buffer == nullptr) return n;
   const std::string_view line(buffer, n);
-  RangeTransfer& transfer = thread->transfer();
+  RangeTransfer& transfer = sink->transfer();
   RangeReplyOnLine(transfer.reply, line);
   CTask* task = transfer.task;
   if (RunSawChange(task)) return 0;
@@ -331,7 +315,7 @@ size_t CLibcurlTool::HeaderCallback(char* buffer, size_t size, size_t count, voi
   if (task->ContentLength == 0) return n;
   {
     // Workers sharing a slice may read their replies' headers at once.
-    std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
+    std::lock_guard<std::timed_mutex> lock(sink->writeMutex());
     if (UpdateCdnStatus(task->CdnStatus, task->CdnResult, line)) return n;
   }
   switch (CheckRangeTotal(line, task->ContentLength)) {
@@ -355,20 +339,20 @@ namespace {
 
 // Writes what the transfer's current part still takes of data; sets failed
 // when the file took less than that.
-std::size_t WriteIntoPart(CDownloadThread* thread, const char* data, std::size_t size, bool& failed) {
-  RangeTransfer& transfer = thread->transfer();
+std::size_t WriteIntoPart(IRangeSink* sink, const char* data, std::size_t size, bool& failed) {
+  RangeTransfer& transfer = sink->transfer();
   CTask* task = transfer.task;
   // The lock covers only the bookkeeping: parts never overlap, so the
   // positioned write itself cannot interleave with another worker's.
   std::int64_t at = 0;
   std::int64_t wanted = 0;
   {
-    std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
+    std::lock_guard<std::timed_mutex> lock(sink->writeMutex());
     wanted = task->Parts.reserve(transfer.part, static_cast<std::int64_t>(size), at);
   }
   if (wanted <= 0) return 0;
-  const std::size_t written = WriteAt(thread->packageFd(), data, static_cast<std::size_t>(wanted), at);
-  std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
+  const std::size_t written = sink->writeAt(data, static_cast<std::size_t>(wanted), at);
+  std::lock_guard<std::timed_mutex> lock(sink->writeMutex());
   task->Parts.commit(transfer.part, static_cast<std::int64_t>(written));
   task->PublishProgress();
   failed = written != static_cast<std::size_t>(wanted);
@@ -395,8 +379,8 @@ void RefuseStream(const RangeTransfer& transfer, const char* why) {
 
 size_t CLibcurlTool::downloadFunc(char* buffer, size_t size, size_t count, void* userdata) {
   const size_t received = size * count;
-  auto* thread = static_cast<CDownloadThread*>(userdata);
-  RangeTransfer& transfer = thread->transfer();
+  auto* sink = static_cast<IRangeSink*>(userdata);
+  RangeTransfer& transfer = sink->transfer();
   // Nothing of another file's reply reaches the package.
   if (RunSawChange(transfer.task)) return 0;
   // An error page, or a reply that is not the asked-for range, never reaches
@@ -414,10 +398,10 @@ size_t CLibcurlTool::downloadFunc(char* buffer, size_t size, size_t count, void*
   std::size_t consumed = 0;
   bool failed = false;
   while (consumed < received && !failed) {
-    consumed += WriteIntoPart(thread, buffer + consumed, received - consumed, failed);
+    consumed += WriteIntoPart(sink, buffer + consumed, received - consumed, failed);
     // The part is full and bytes remain: they are the next slice's when the
     // request covers it, else the transfer ends here.
-    if (consumed < received && !failed && !thread->enterNextSlice()) break;
+    if (consumed < received && !failed && !sink->enterNextSlice()) break;
   }
   const bool filled = !failed && consumed < received;
   if (filled) transfer.rangeFilled = true;
@@ -425,7 +409,7 @@ size_t CLibcurlTool::downloadFunc(char* buffer, size_t size, size_t count, void*
   {
     // A split, a tail given to another worker, or a reply that may not run
     // on past its first slice ends the transfer before what was asked.
-    std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
+    std::lock_guard<std::timed_mutex> lock(sink->writeMutex());
     cutOnPurpose = filled && transfer.task->Parts.part(transfer.part).limit < transfer.requestLast;
   }
   if (consumed != received && !cutOnPurpose) {
