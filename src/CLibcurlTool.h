@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "CurlOwners.h"
 #include "DownloadTimings.h"
 #include "HttpHeaderText.h"
 #include "RangeSink.h"
@@ -22,7 +23,6 @@ void RefuseStream(const RangeTransfer& transfer, const char* why);
 class CLibcurlTool {
  public:
   explicit CLibcurlTool(const DownloadTimings& timings = DownloadTimings{});
-  ~CLibcurlTool();
   CLibcurlTool(const CLibcurlTool&) = delete;
   CLibcurlTool& operator=(const CLibcurlTool&) = delete;
 
@@ -72,8 +72,8 @@ class CLibcurlTool {
   // GET (or HEAD with headersOnly, headers into out) following redirects.
   CURLcode fetchToString(const std::string& url, std::string& out, bool headersOnly, std::int64_t timeoutMs);
   static constexpr std::int64_t kSmallGetTimeoutMs = 5000;
-  CURL* m_curl = nullptr;
-  curl_slist* m_rangeHeaders = nullptr;
+  curlx::Headers m_rangeHeaders;  // outlives the handle that may point to it
+  curlx::Easy m_curl;
   DownloadTimings m_timings;
 };
 
