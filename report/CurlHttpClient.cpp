@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include "CurlOwners.h"
 #include "ModuleDiagnostics.h"
 #include "DesktopProxy.h"
 #include "TransferRules.h"
@@ -52,7 +53,8 @@ void CurlHttpClient::SetProxy(const std::string& proxy) {
 }
 
 void* CurlHttpClient::Prepare(const std::string& url) {
-  CURL* curl = curl_easy_init();
+  curlx::Easy owner(curl_easy_init());
+  CURL* curl = owner.get();
   if (curl == nullptr) {
     report::Diagnose("Failed to create CURL connection\n", 0);
     return nullptr;
@@ -61,7 +63,6 @@ void* CurlHttpClient::Prepare(const std::string& url) {
   // that is not used.
   if (const CURLcode rc = transfer::RestrictToWeb(curl); rc != CURLE_OK) {
     report::Diagnose("Failed to restrict protocols [%d]\n", rc);
-    curl_easy_cleanup(curl);
     return nullptr;
   }
   curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(transfer::kSmallReplyLimit));
@@ -84,7 +85,7 @@ void* CurlHttpClient::Prepare(const std::string& url) {
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   }
   ApplyLimits(curl);
-  return curl;
+  return owner.release();
 }
 
 int CurlHttpClient::Finish(void* handle, transfer::CappedBody& response) {
@@ -107,40 +108,40 @@ int CurlHttpClient::Finish(void* handle, transfer::CappedBody& response) {
 int CurlHttpClient::Post(const std::string& url, const std::string& header, const std::string& body) {
   std::string response;
   transfer::CappedBody capped{&response};
-  CURL* curl = static_cast<CURL*>(Prepare(url));
+  // The header list outlives the handle that points to it.
+  curlx::Headers headers;
+  const curlx::Easy owner(static_cast<CURL*>(Prepare(url)));
+  CURL* curl = owner.get();
   if (curl == nullptr) return CURLE_FAILED_INIT;
-  curl_slist* headers = curl_slist_append(nullptr, header.c_str());
+  curlx::AppendHeader(headers, header.c_str());
   CURLcode rc = CURLE_OK;
   const bool ready =
       Set(curl, CURLOPT_URL, url.c_str(), "Failed to set error buffer [%d]\n", rc) &&
-      Set(curl, CURLOPT_HTTPHEADER, headers, "Failed to set CURLOPT_HTTPHEADER [%d]\n", rc) &&
+      Set(curl, CURLOPT_HTTPHEADER, headers.get(), "Failed to set CURLOPT_HTTPHEADER [%d]\n", rc) &&
       Set(curl, CURLOPT_POST, 1L, "Failed to set CURLOPT_POST [%d]\n", rc) &&
       Set(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()),
           "Failed to set CURLOPT_POSTFIELDS [%d]\n", rc) &&
       Set(curl, CURLOPT_POSTFIELDS, body.c_str(), "Failed to set CURLOPT_POSTFIELDS [%d]\n", rc) &&
       Set(curl, CURLOPT_WRITEDATA, &capped, "Failed to set CURLOPT_WRITEDATA [%d]\n", rc);
-  const int result = ready ? Finish(curl, capped) : rc;
-  curl_easy_cleanup(curl);
-  curl_slist_free_all(headers);
-  return result;
+  return ready ? Finish(curl, capped) : rc;
 }
 
 int CurlHttpClient::Get(const std::string& url, const std::string& header) {
   std::string response;
   transfer::CappedBody capped{&response};
-  CURL* curl = static_cast<CURL*>(Prepare(url));
+  // The header list outlives the handle that points to it.
+  curlx::Headers headers;
+  const curlx::Easy owner(static_cast<CURL*>(Prepare(url)));
+  CURL* curl = owner.get();
   if (curl == nullptr) return CURLE_FAILED_INIT;
-  curl_slist* headers = curl_slist_append(nullptr, header.c_str());
+  curlx::AppendHeader(headers, header.c_str());
   CURLcode rc = CURLE_OK;
   const bool ready =
       Set(curl, CURLOPT_URL, url.c_str(), "Failed to set CURLOPT_URL [%d]\n", rc) &&
       Set(curl, CURLOPT_WRITEDATA, &capped, "Failed to set CURLOPT_WRITEDATA [%d]\n", rc) &&
-      Set(curl, CURLOPT_HTTPHEADER, headers, "Failed to set CURLOPT_HTTPHEADER [%d]\n", rc) &&
+      Set(curl, CURLOPT_HTTPHEADER, headers.get(), "Failed to set CURLOPT_HTTPHEADER [%d]\n", rc) &&
       Set(curl, CURLOPT_HTTPGET, 1L, "Failed to set CURLOPT_POST [%d]\n", rc);
-  const int result = ready ? Finish(curl, capped) : rc;
-  curl_easy_cleanup(curl);
-  curl_slist_free_all(headers);
-  return result;
+  return ready ? Finish(curl, capped) : rc;
 }
 
 int CurlHttpClient::GetResponseCode() {

@@ -2,6 +2,9 @@
 
 #include <curl/curl.h>
 
+#include <initializer_list>
+
+#include "CurlOwners.h"
 #include "ModuleDiagnostics.h"
 #include "DesktopProxy.h"
 #include "TransferRules.h"
@@ -16,30 +19,29 @@ int StopWhenCancelled(void* cancel, curl_off_t, curl_off_t, curl_off_t, curl_off
   return static_cast<const std::atomic<bool>*>(cancel)->load() ? 1 : 0;
 }
 
-curl_slist* RequestHeaders() {
-  curl_slist* list = curl_slist_append(nullptr, "Accept: */*");
-  list = curl_slist_append(list, "Accept-Language: zh-cn");
-  list = curl_slist_append(list, "Pragma: no-cache");
-  return curl_slist_append(
-      list, "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; MyIE2; .NET CLR 1.1.4322)");
+curlx::Headers RequestHeaders() {
+  curlx::Headers list;
+  for (const char* line : {"Accept: */*", "Accept-Language: zh-cn", "Pragma: no-cache",
+                           "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; MyIE2; .NET CLR 1.1.4322)"}) {
+    curlx::AppendHeader(list, line);
+  }
+  return list;
 }
 
 }  // namespace
 
 int HttpGetText(const std::string& url, std::string& text, const std::atomic<bool>* cancel) {
-  CURL* curl = curl_easy_init();
-  if (curl == nullptr) return -1;
-  if (transfer::RestrictToWeb(curl) != CURLE_OK) {
-    curl_easy_cleanup(curl);
-    return -1;
-  }
-  curl_slist* headers = RequestHeaders();
+  // The header list outlives the handle that points to it.
+  const curlx::Headers headers = RequestHeaders();
+  const curlx::Easy owner(curl_easy_init());
+  CURL* curl = owner.get();
+  if (curl == nullptr || transfer::RestrictToWeb(curl) != CURLE_OK) return -1;
   std::string body;
   transfer::CappedBody capped{&body};
   transfer::CollectCapped(curl, capped);
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   transfer::UseDesktopProxy(curl, url);
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
   // Sends "Accept-Encoding: gzip, deflate" and decodes what comes back.
   curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 6000L);
@@ -60,8 +62,6 @@ int HttpGetText(const std::string& url, std::string& text, const std::atomic<boo
   const bool ok =
       rc == CURLE_OK && curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status == 200;
   if (capped.exceeded || rc == CURLE_FILESIZE_EXCEEDED) report::Diagnose("Reply over the size limit refused [%d]\n", rc);
-  curl_easy_cleanup(curl);
-  curl_slist_free_all(headers);
   if (!ok) return -1;
   text.append(body);
   return 0;

@@ -1,5 +1,9 @@
 #include "CDownloadThread.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "CTask.h"
 #include "Logger.h"
 #include "platform/AtomicFile.h"
@@ -126,6 +130,18 @@ bool CDownloadThread::fetchPart(CTask* task, int part, SliceRun* run, CURLcode& 
   // A reply that ended well short of the range it announced.
   if (m_transfer.slices > 1 && result == CURLE_OK && !filled) RefuseStream(m_transfer, "reply ended early");
   return filled;
+}
+
+std::size_t CDownloadThread::writeAt(const char* data, std::size_t size, std::int64_t offset) {
+  // pwrite of the whole block: parts never overlap, so no lock is needed.
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pwrite(m_fd, data + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
 }
 
 bool CDownloadThread::enterNextSlice() {

@@ -11,9 +11,10 @@
 #include "CLibcurlTool.h"
 #include "CThread.h"
 #include "DownloadTimings.h"
+#include "RangeSink.h"
 #include "SliceRun.h"
 
-class CDownloadThread : public CThread {
+class CDownloadThread : public CThread, public IRangeSink {
  public:
   // mutex and file are shared by every worker and owned by the thread manager.
   CDownloadThread(std::timed_mutex* mutex, std::FILE* file, const DownloadTimings& timings);
@@ -27,17 +28,13 @@ class CDownloadThread : public CThread {
   // back (status 0) for the dispatcher to hand out again.
   int taskBusiness() override;
 
-  // Called by the write callback when the current part is full and the
-  // reply has more bytes: settles the slice and moves the transfer on to
-  // the run's next slice when the request covers it and the reply may run
-  // on. False: the transfer ends here.
-  bool enterNextSlice();
-
-  // Used by the transfer callbacks during the step.
-  RangeTransfer& transfer() { return m_transfer; }
+  // The sink the transfer callbacks fill during the step: positioned
+  // writes into the shared package file, under the shared write lock.
+  bool enterNextSlice() override;
+  RangeTransfer& transfer() override { return m_transfer; }
+  std::timed_mutex& writeMutex() override { return *m_mutex; }
+  std::size_t writeAt(const char* data, std::size_t size, std::int64_t offset) override;
   std::FILE* packageFile() const { return m_file; }
-  int packageFd() const { return m_fd; }
-  std::timed_mutex& writeMutex() { return *m_mutex; }
 
  private:
   // One attempt at a slice (run: the run it belongs to, or null); false when

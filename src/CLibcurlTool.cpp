@@ -2,10 +2,7 @@
 
 #include "FuntionImpl.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -14,7 +11,6 @@
 #include <mutex>
 
 #include "BuildSettings.h"
-#include "CDownloadThread.h"
 #include "CTask.h"
 #include "Logger.h"
 #include "DesktopProxy.h"
@@ -52,27 +48,10 @@ CURLcode ApplyTransferRules(CURL* curl, const std::string& url) {
   return CURLE_OK;
 }
 
-// pwrite of the whole block; returns what reached the file.
-std::size_t WriteAt(int fd, const char* data, std::size_t size, std::int64_t offset) {
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  return done;
-}
-
 }  // namespace
 
 CLibcurlTool::CLibcurlTool(const DownloadTimings& timings) : m_curl(curl_easy_init()), m_timings(timings) {
-  m_rangeHeaders = curl_slist_append(nullptr, kUserAgentLine);
-}
-
-CLibcurlTool::~CLibcurlTool() {
-  if (m_curl != nullptr) curl_easy_cleanup(m_curl);
-  curl_slist_free_all(m_rangeHeaders);
+  curlx::AppendHeader(m_rangeHeaders, kUserAgentLine);
 }
 
 void CLibcurlTool::SetCaBundle(const std::string& path) {
@@ -85,54 +64,55 @@ std::string CLibcurlTool::CaBundle() {
   return g_caBundle;
 }
 
-CURLcode CLibcurlTool::setVerification(const std::string& url) { return ApplyTransferRules(m_curl, url); }
+CURLcode CLibcurlTool::setVerification(const std::string& url) { return ApplyTransferRules(m_curl.get(), url); }
 
 CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t start, std::int64_t end,
-                                           std::int64_t /*unused*/, CDownloadThread* thread) {
+                                           std::int64_t /*unused*/, IRangeSink* sink) {
   const std::string range = std::to_string(start) + "-" + std::to_string(end);
-  RangeTransfer& transfer = thread->transfer();
+  RangeTransfer& transfer = sink->transfer();
   const CTask* task = transfer.task;
   if (task->LogFlag != 0) {
     QMLOG(" Request Range: (" << task->TaskId.load() << ", " << static_cast<std::int32_t>(end - start)
                               << ") " << range);
   }
-  if (m_curl == nullptr) {
+  CURL* const curl = m_curl.get();
+  if (curl == nullptr) {
     QMLOG(" curl easy init fail !!!");
     return CURLE_FAILED_INIT;
   }
-  curl_easy_reset(m_curl);
+  curl_easy_reset(curl);
   // If-Range with the probe's validator: a server holding a newer file
   // answers 200 with it instead of a range of it.
   const std::string ifRange = IfRangeValue(task->Probed);
-  std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, &curl_slist_free_all);
-  if (!ifRange.empty()) {
-    headers.reset(curl_slist_append(nullptr, kUserAgentLine));
-    if (headers) headers.reset(curl_slist_append(headers.release(), ("If-Range: " + ifRange).c_str()));
+  curlx::Headers headers;
+  if (!ifRange.empty() && !(curlx::AppendHeader(headers, kUserAgentLine) &&
+                            curlx::AppendHeader(headers, ("If-Range: " + ifRange).c_str()))) {
+    headers.reset();
   }
   transfer.ifRangeSent = headers != nullptr;
-  curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, headers ? headers.get() : m_rangeHeaders);
-  curl_easy_setopt(m_curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &CLibcurlTool::ProgressCallback);
-  curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, thread);
-  curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(m_curl, CURLOPT_RANGE, range.c_str());
-  curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(m_curl, CURLOPT_MAXREDIRS, 5L);
-  curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CLibcurlTool::downloadFunc);
-  curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, thread);
-  curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, thread);
-  curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback);
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers ? headers.get() : m_rangeHeaders.get());
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CLibcurlTool::ProgressCallback);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, sink);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_RANGE, range.c_str());
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CLibcurlTool::downloadFunc);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, sink);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, sink);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback);
   // One range time limit per slice: a request for several slices may last
   // that many limits in all, but each slice must fill within one limit of
   // the stream reaching it (checked in the progress callback).
-  curl_easy_setopt(m_curl, CURLOPT_TIMEOUT_MS, static_cast<long>(m_timings.rangeTimeoutMs * transfer.slices));
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(m_timings.rangeTimeoutMs * transfer.slices));
   if (transfer.slices > 1) transfer.sliceDeadlineMs = TickCountMs() + m_timings.rangeTimeoutMs;
-  curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timings.rangeConnectTimeoutMs));
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timings.rangeConnectTimeoutMs));
   // Large receive blocks: fewer reads, callbacks and positioned writes per byte.
-  curl_easy_setopt(m_curl, CURLOPT_BUFFERSIZE, kRangeReceiveBufferBytes);
+  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kRangeReceiveBufferBytes);
   CURLcode code = setVerification(url);
-  if (code == CURLE_OK) code = curl_easy_perform(m_curl);
+  if (code == CURLE_OK) code = curl_easy_perform(curl);
   if (code == CURLE_ABORTED_BY_CALLBACK && transfer.sliceTimedOut) code = CURLE_OPERATION_TIMEDOUT;
   // A transfer stopped because its range was filled ended as it should.
   const bool stoppedFilled = code == CURLE_WRITE_ERROR && transfer.rangeFilled;
@@ -143,28 +123,29 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
 CURLcode CLibcurlTool::fetchToString(const std::string& url, std::string& out, bool headersOnly,
                                      std::int64_t timeoutMs) {
   out.clear();
-  if (m_curl == nullptr) {
+  CURL* const curl = m_curl.get();
+  if (curl == nullptr) {
     QMLOG(" curl easy init fail !!!");
     return CURLE_FAILED_INIT;
   }
-  curl_easy_reset(m_curl);
-  curl_easy_setopt(m_curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(m_curl, CURLOPT_NOBODY, headersOnly ? 1L : 0L);
-  curl_easy_setopt(m_curl, CURLOPT_HEADER, headersOnly ? 1L : 0L);
-  curl_easy_setopt(m_curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeoutMs));
+  curl_easy_reset(curl);
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_NOBODY, headersOnly ? 1L : 0L);
+  curl_easy_setopt(curl, CURLOPT_HEADER, headersOnly ? 1L : 0L);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeoutMs));
   // Whole seconds are libcurl's unit here; a limit under one rounds up to one.
-  curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(m_timings.probeLowSpeedBytes));
-  curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME,
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(m_timings.probeLowSpeedBytes));
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME,
                    static_cast<long>(std::max<std::int64_t>(1, (m_timings.probeLowSpeedMs + 999) / 1000)));
-  curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(m_curl, CURLOPT_MAXREDIRS, 5L);
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
   transfer::CappedBody capped{&out};
-  transfer::CollectCapped(m_curl, capped);
+  transfer::CollectCapped(curl, capped);
   // A probe's announced length is what it asks for, never a reason to stop.
-  if (headersOnly) curl_easy_setopt(m_curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t{0});
+  if (headersOnly) curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t{0});
   CURLcode code = setVerification(url);
-  if (code == CURLE_OK) code = curl_easy_perform(m_curl);
+  if (code == CURLE_OK) code = curl_easy_perform(curl);
   if (capped.exceeded || code == CURLE_FILESIZE_EXCEEDED) {
     // Half a reply is no reply: the caller sees nothing to parse.
     out.clear();
@@ -177,7 +158,7 @@ CURLcode CLibcurlTool::httpGetHeaders(const std::string& url, std::string& heade
                                       std::int64_t timeoutMs) {
   const CURLcode code = fetchToString(url, headers, true, timeoutMs > 0 ? timeoutMs : m_timings.probeTimeoutMs);
   statusCode = 0;
-  if (m_curl != nullptr) curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &statusCode);
+  if (m_curl != nullptr) curl_easy_getinfo(m_curl.get(), CURLINFO_RESPONSE_CODE, &statusCode);
   if (code != CURLE_OK) figureError(code);
   return code;
 }
@@ -204,7 +185,8 @@ CURLcode CLibcurlTool::httpGet(const std::string& url, std::string& body, bool /
 
 int CLibcurlTool::HttpPost(const std::string& url, const std::string& body, std::string& response,
                            const std::string& /*extra*/) {
-  CURL* curl = curl_easy_init();
+  const curlx::Easy owner(curl_easy_init());
+  CURL* curl = owner.get();
   if (curl == nullptr) {
     QMLOG(" curl easy init fail !!!");
     return CURLE_FAILED_INIT;
@@ -221,7 +203,6 @@ int CLibcurlTool::HttpPost(const std::string& url, const std::string& body, std:
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 8L);
   curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
   if (code == CURLE_OK) code = curl_easy_perform(curl);
-  curl_easy_cleanup(curl);
   return code;
 }
 
@@ -305,8 +286,8 @@ bool ReplyShowsChange(const RangeTransfer& transfer, const CTask* task) {
 }  // namespace
 
 int CLibcurlTool::ProgressCallback(void* userdata, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  auto* thread = static_cast<CDownloadThread*>(userdata);
-  RangeTransfer& transfer = thread->transfer();
+  auto* sink = static_cast<IRangeSink*>(userdata);
+  RangeTransfer& transfer = sink->transfer();
   if (transfer.sliceDeadlineMs > 0 && TickCountMs() > transfer.sliceDeadlineMs) {
     transfer.sliceTimedOut = true;
     return 1;
@@ -317,10 +298,10 @@ int CLibcurlTool::ProgressCallback(void* userdata, curl_off_t, curl_off_t, curl_
 
 size_t CLibcurlTool::HeaderCallback(char* buffer, size_t size, size_t count, void* userdata) {
   const size_t n = size * count;
-  auto* thread = static_cast<CDownloadThread*>(userdata);
+  auto* sink = static_cast<IRangeSink*>(userdata);
   if (buffer == nullptr) return n;
   const std::string_view line(buffer, n);
-  RangeTransfer& transfer = thread->transfer();
+  RangeTransfer& transfer = sink->transfer();
   RangeReplyOnLine(transfer.reply, line);
   CTask* task = transfer.task;
   if (RunSawChange(task)) return 0;
@@ -331,7 +312,7 @@ size_t CLibcurlTool::HeaderCallback(char* buffer, size_t size, size_t count, voi
   if (task->ContentLength == 0) return n;
   {
     // Workers sharing a slice may read their replies' headers at once.
-    std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
+    std::lock_guard<std::timed_mutex> lock(sink->writeMutex());
     if (UpdateCdnStatus(task->CdnStatus, task->CdnResult, line)) return n;
   }
   switch (CheckRangeTotal(line, task->ContentLength)) {
@@ -355,20 +336,20 @@ namespace {
 
 // Writes what the transfer's current part still takes of data; sets failed
 // when the file took less than that.
-std::size_t WriteIntoPart(CDownloadThread* thread, const char* data, std::size_t size, bool& failed) {
-  RangeTransfer& transfer = thread->transfer();
+std::size_t WriteIntoPart(IRangeSink* sink, const char* data, std::size_t size, bool& failed) {
+  RangeTransfer& transfer = sink->transfer();
   CTask* task = transfer.task;
   // The lock covers only the bookkeeping: parts never overlap, so the
   // positioned write itself cannot interleave with another worker's.
   std::int64_t at = 0;
   std::int64_t wanted = 0;
   {
-    std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
+    std::lock_guard<std::timed_mutex> lock(sink->writeMutex());
     wanted = task->Parts.reserve(transfer.part, static_cast<std::int64_t>(size), at);
   }
   if (wanted <= 0) return 0;
-  const std::size_t written = WriteAt(thread->packageFd(), data, static_cast<std::size_t>(wanted), at);
-  std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
+  const std::size_t written = sink->writeAt(data, static_cast<std::size_t>(wanted), at);
+  std::lock_guard<std::timed_mutex> lock(sink->writeMutex());
   task->Parts.commit(transfer.part, static_cast<std::int64_t>(written));
   task->PublishProgress();
   failed = written != static_cast<std::size_t>(wanted);
@@ -395,8 +376,8 @@ void RefuseStream(const RangeTransfer& transfer, const char* why) {
 
 size_t CLibcurlTool::downloadFunc(char* buffer, size_t size, size_t count, void* userdata) {
   const size_t received = size * count;
-  auto* thread = static_cast<CDownloadThread*>(userdata);
-  RangeTransfer& transfer = thread->transfer();
+  auto* sink = static_cast<IRangeSink*>(userdata);
+  RangeTransfer& transfer = sink->transfer();
   // Nothing of another file's reply reaches the package.
   if (RunSawChange(transfer.task)) return 0;
   // An error page, or a reply that is not the asked-for range, never reaches
@@ -414,10 +395,10 @@ size_t CLibcurlTool::downloadFunc(char* buffer, size_t size, size_t count, void*
   std::size_t consumed = 0;
   bool failed = false;
   while (consumed < received && !failed) {
-    consumed += WriteIntoPart(thread, buffer + consumed, received - consumed, failed);
+    consumed += WriteIntoPart(sink, buffer + consumed, received - consumed, failed);
     // The part is full and bytes remain: they are the next slice's when the
     // request covers it, else the transfer ends here.
-    if (consumed < received && !failed && !thread->enterNextSlice()) break;
+    if (consumed < received && !failed && !sink->enterNextSlice()) break;
   }
   const bool filled = !failed && consumed < received;
   if (filled) transfer.rangeFilled = true;
@@ -425,7 +406,7 @@ size_t CLibcurlTool::downloadFunc(char* buffer, size_t size, size_t count, void*
   {
     // A split, a tail given to another worker, or a reply that may not run
     // on past its first slice ends the transfer before what was asked.
-    std::lock_guard<std::timed_mutex> lock(thread->writeMutex());
+    std::lock_guard<std::timed_mutex> lock(sink->writeMutex());
     cutOnPurpose = filled && transfer.task->Parts.part(transfer.part).limit < transfer.requestLast;
   }
   if (consumed != received && !cutOnPurpose) {
@@ -438,7 +419,8 @@ size_t CLibcurlTool::downloadFunc(char* buffer, size_t size, size_t count, void*
 }
 
 std::string ResolveLocation(const std::string& base, const std::string& location) {
-  CURLU* url = curl_url();
+  const curlx::Url owner(curl_url());
+  CURLU* url = owner.get();
   if (url == nullptr) return location;
   std::string resolved = location;
   if (curl_url_set(url, CURLUPART_URL, base.c_str(), 0) == CURLUE_OK &&
@@ -447,7 +429,6 @@ std::string ResolveLocation(const std::string& base, const std::string& location
     if (curl_url_get(url, CURLUPART_URL, &text, 0) == CURLUE_OK && text != nullptr) resolved = text;
     curl_free(text);
   }
-  curl_url_cleanup(url);
   return resolved;
 }
 
@@ -470,34 +451,38 @@ std::string MakeUploadFileName(const std::string& path) {
 int UploadLogFile(std::string path, std::string fileName, std::string productId, std::string version,
                   std::string catalogue) {
   if (path.size() < 5) return -1;
-  CURL* curl = curl_easy_init();
+  // The form and header list outlive the handle that uses them.
+  curlx::Mime form;
+  curlx::Headers headers;
+  const curlx::Easy owner(curl_easy_init());
+  CURL* curl = owner.get();
   if (curl == nullptr) {
     std::cerr << "Failed to initialize cURL" << std::endl;
     return -2;
   }
   if (fileName.empty()) fileName = MakeUploadFileName(path);
-  curl_mime* form = curl_mime_init(curl);
-  curl_mimepart* part = curl_mime_addpart(form);
+  form.reset(curl_mime_init(curl));
+  curl_mimepart* part = curl_mime_addpart(form.get());
   curl_mime_name(part, "file");
   curl_mime_filedata(part, path.c_str());
   curl_mime_filename(part, fileName.c_str());
-  part = curl_mime_addpart(form);
+  part = curl_mime_addpart(form.get());
   curl_mime_name(part, "product_id");
   curl_mime_data(part, productId.c_str(), CURL_ZERO_TERMINATED);
-  part = curl_mime_addpart(form);
+  part = curl_mime_addpart(form.get());
   curl_mime_name(part, "version");
   curl_mime_data(part, version.c_str(), CURL_ZERO_TERMINATED);
   if (!catalogue.empty()) {
-    part = curl_mime_addpart(form);
+    part = curl_mime_addpart(form.get());
     curl_mime_name(part, "catalogue");
     curl_mime_data(part, catalogue.c_str(), CURL_ZERO_TERMINATED);
   }
-  curl_slist* headers = curl_slist_append(nullptr, "content-type:multipart/form-data");
-  headers = curl_slist_append(headers, "Accept:*/*");
+  curlx::AppendHeader(headers, "content-type:multipart/form-data");
+  curlx::AppendHeader(headers, "Accept:*/*");
   std::string response;
   const std::string endpoint = LogUploadEndpoint();
-  curl_easy_setopt(curl, CURLOPT_MIMEPOST, form);
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(curl, CURLOPT_MIMEPOST, form.get());
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
   curl_easy_setopt(curl, CURLOPT_URL, endpoint.c_str());
   transfer::CappedBody capped{&response};
   transfer::CollectCapped(curl, capped);
@@ -511,8 +496,5 @@ int UploadLogFile(std::string path, std::string fileName, std::string productId,
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
   std::cout << "Response from server:\n"
             << response << std::endl;
-  curl_easy_cleanup(curl);
-  curl_mime_free(form);
-  curl_slist_free_all(headers);
   return code == CURLE_OK && status == 200 ? 0 : -3;
 }

@@ -9,33 +9,10 @@
 #include <cstdint>
 #include <string>
 
+#include "CurlOwners.h"
 #include "DownloadTimings.h"
 #include "HttpHeaderText.h"
-
-class CDownloadThread;
-class CTask;
-struct SliceRun;
-
-// State of the ranged GET in progress on a worker: what was asked for, which
-// slice and part its bytes fill now, and what the current response said. A
-// request for several slices of a run moves task and part along as each
-// slice fills.
-struct RangeTransfer {
-  CTask* task = nullptr;    // slice the next bytes belong to
-  int part = 0;             // index into that task's parts
-  SliceRun* run = nullptr;  // set when the request covers several slices of a run
-  int slices = 1;           // slices the request covers
-  std::int64_t requestStart = 0;
-  std::int64_t requestLast = 0;  // last byte wanted
-  std::int64_t requestEnd = 0;   // end sent in the Range header (the file length for the last slice)
-  RangeReply reply;
-  bool rangeFilled = false;  // every byte of the part written; the server sent more (or a cut ended it)
-  bool refusalLogged = false;
-  bool ifRangeSent = false;  // the request carried If-Range with the probe's validator
-  // Several slices: each must fill within the range time limit of reaching it.
-  std::int64_t sliceDeadlineMs = 0;
-  bool sliceTimedOut = false;
-};
+#include "RangeSink.h"
 
 // A reply to a request for several slices carries on past the first slice
 // only when it is a 206 of exactly the range asked for.
@@ -46,15 +23,14 @@ void RefuseStream(const RangeTransfer& transfer, const char* why);
 class CLibcurlTool {
  public:
   explicit CLibcurlTool(const DownloadTimings& timings = DownloadTimings{});
-  ~CLibcurlTool();
   CLibcurlTool(const CLibcurlTool&) = delete;
   CLibcurlTool& operator=(const CLibcurlTool&) = delete;
 
-  // Ranged GET of bytes start..end (inclusive) of url into the worker's
-  // package file at their own offsets, advancing its task's DownloadedPos.
-  // The fourth argument is unused.
+  // Ranged GET of bytes start..end (inclusive) of url into sink at their
+  // own offsets, advancing the parts of the sink's transfer record. The
+  // fourth argument is unused.
   CURLcode httpDownloadContent(const std::string& url, std::int64_t start, std::int64_t end,
-                               std::int64_t unused, CDownloadThread* thread);
+                               std::int64_t unused, IRangeSink* sink);
 
   // Header probe: header (caller buffer of kHeaderBufferSize bytes) receives
   // the raw headers of every hop, first hop first, at most that many bytes
@@ -80,11 +56,11 @@ class CLibcurlTool {
   // Logs the message of a failed code; always 1.
   static int figureError(CURLcode code);
 
-  // libcurl callbacks of the ranged GET; userdata is the CDownloadThread.
-  static size_t HeaderCallback(char* buffer, size_t size, size_t count, void* thread);
-  static size_t downloadFunc(char* buffer, size_t size, size_t count, void* thread);
+  // libcurl callbacks of the ranged GET; userdata is the IRangeSink.
+  static size_t HeaderCallback(char* buffer, size_t size, size_t count, void* sink);
+  static size_t downloadFunc(char* buffer, size_t size, size_t count, void* sink);
   // Stops a transfer once any reply of the run showed the remote file changed.
-  static int ProgressCallback(void* thread, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+  static int ProgressCallback(void* sink, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
   // CA bundle every transfer verifies against; empty (default) means the
   // system store. Tests point it at a CA they made.
@@ -96,8 +72,8 @@ class CLibcurlTool {
   // GET (or HEAD with headersOnly, headers into out) following redirects.
   CURLcode fetchToString(const std::string& url, std::string& out, bool headersOnly, std::int64_t timeoutMs);
   static constexpr std::int64_t kSmallGetTimeoutMs = 5000;
-  CURL* m_curl = nullptr;
-  curl_slist* m_rangeHeaders = nullptr;
+  curlx::Headers m_rangeHeaders;  // outlives the handle that may point to it
+  curlx::Easy m_curl;
   DownloadTimings m_timings;
 };
 

@@ -43,7 +43,7 @@ std::string TrackingValueFor(const std::string& executablePath) {
 }
 
 PrivatePackageCopy::~PrivatePackageCopy() {
-  if (fd_ >= 0) close(fd_);
+  fd_.reset();  // closed before its folder goes
   std::error_code ec;
   if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
 }
@@ -62,8 +62,8 @@ bool PrivatePackageCopy::Make(const std::string& packagePath) {
   namespace fs = std::filesystem;
   fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_exec, ec);
   if (ec) return false;
-  fd_ = open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  return fd_ >= 0;
+  fd_.reset(open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  return fd_.valid();
 }
 
 namespace {
@@ -106,7 +106,8 @@ SetupRunResult RunSetupProgram(const std::string& program, const SetupCommand& c
   result.pid = Spawn(program, command.arguments);
   if (onStarted) onStarted();
   if (result.pid < 0) return result;
-  const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, result.pid, 0));
+  const platform::UniqueFd pidfdOwner(static_cast<int>(syscall(SYS_pidfd_open, result.pid, 0)));
+  const int pidfd = pidfdOwner.get();
   for (unsigned j = 0;; ++j) {
     if (WaitForEnd(result.pid, pidfd, waitUnit)) {
       result.outcome = SetupWait::kFinished;
@@ -119,6 +120,5 @@ SetupRunResult RunSetupProgram(const std::string& program, const SetupCommand& c
       break;
     }
   }
-  if (pidfd >= 0) close(pidfd);
   return result;
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/UniqueFd.h"
+
 struct SetupCommand {
   // The command line as logged: " /VERYSILENT /SP- /NORESTART /DIR=\"…/\" /LANG=…
   // /LOG=\"…\" /sptrack …".
@@ -40,13 +42,13 @@ class PrivatePackageCopy {
   PrivatePackageCopy& operator=(const PrivatePackageCopy&) = delete;
 
   bool Make(const std::string& packagePath);
-  int fd() const { return fd_; }
+  int fd() const { return fd_.get(); }
   const std::string& path() const { return path_; }
 
  private:
   std::string folder_;
   std::string path_;
-  int fd_ = -1;
+  platform::UniqueFd fd_;
 };
 
 enum class SetupWait { kFinished,

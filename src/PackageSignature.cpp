@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "PublisherTrust.h"
+#include "platform/UniqueFd.h"
 
 namespace signature {
 namespace {
@@ -274,16 +275,14 @@ Outcome VerifyOpenFile(int fd, const std::string& path, const TrustAnchors& trus
 }
 
 Outcome VerifyFile(const std::string& path, const TrustAnchors& trust) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  const platform::UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) {
     Outcome outcome;
     outcome.readError = true;
     outcome.message = MessageFor(outcome.result, true, path);
     return outcome;
   }
-  Outcome outcome = VerifyOpenFile(fd, path, trust);
-  close(fd);
-  return outcome;
+  return VerifyOpenFile(fd.get(), path, trust);
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "platform/Paths.h"
+#include "platform/UniqueFd.h"
 
 namespace testsettings {
 namespace {
@@ -48,7 +49,8 @@ int LeadingInt(const std::string& value, int fallback) {
 // The switches change hosts and behaviour: only a file of the user's own (or
 // root's) that no one else may write counts.
 bool ReadSwitch(const char* key) {
-  const int fd = open(SettingsFilePath().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  const platform::UniqueFd owner(open(SettingsFilePath().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  const int fd = owner.get();
   if (fd < 0) return false;
   struct stat st {};
   const bool trusted = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_uid == geteuid() || st.st_uid == 0) &&
@@ -58,7 +60,6 @@ bool ReadSwitch(const char* key) {
   for (ssize_t n = 0; trusted && text.size() < (1 << 16) && (n = read(fd, buffer, sizeof buffer)) > 0;) {
     text.append(buffer, static_cast<std::size_t>(n));
   }
-  close(fd);
   return trusted && ReadProfileInt(text, "Settings", key, 0) == 1;
 }
 

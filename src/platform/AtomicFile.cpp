@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/UniqueFd.h"
+
 namespace platform {
 
 namespace {
@@ -25,10 +27,8 @@ void SyncFolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/"
                                                                            : path.substr(0, slash);
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+  const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.valid()) ::fsync(fd.get());
 }
 
 }  // namespace
@@ -37,11 +37,12 @@ bool ReplaceFileContent(const std::string& path, const std::string& content) {
   const std::string temp = path + ".tmp";
   // Not truncated at open: that would give back blocks a reservation holds.
   // The cut after the write drops what an older temporary file left.
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, content) && ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 &&
-                       ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
+  UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!fd.valid()) return false;
+  const bool written = WriteAll(fd.get(), content) &&
+                       ::ftruncate(fd.get(), static_cast<off_t>(content.size())) == 0 && ::fsync(fd.get()) == 0;
+  // A failed close can mean the content never reached the disk.
+  const bool closed = fd.Close();
   if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
     std::remove(temp.c_str());
     return false;
@@ -52,20 +53,16 @@ bool ReplaceFileContent(const std::string& path, const std::string& content) {
 
 void ReserveReplacement(const std::string& path, std::int64_t bytes) {
   const std::string temp = path + ".tmp";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return;
-  if (bytes > 0) ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
-  ::close(fd);
+  const UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (fd.valid() && bytes > 0) ::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
 }
 
 void DropReplacementReserve(const std::string& path) { std::remove((path + ".tmp").c_str()); }
 
 bool FlushFileData(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return true;
-  const bool ok = ::fdatasync(fd) == 0 || errno == EINVAL || errno == EROFS;
-  ::close(fd);
-  return ok;
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return true;
+  return ::fdatasync(fd.get()) == 0 || errno == EINVAL || errno == EROFS;
 }
 
 void StartWriteback(int fd, std::int64_t offset, std::int64_t length) {

@@ -33,6 +33,8 @@ class InstanceLock {
   static std::string PathFor(const std::string& name);
 
  private:
+  // A plain descriptor, not an owner: the crash handler releases it with
+  // bare system calls.
   int fd_ = -1;
   bool held_ = false;
 };

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/UniqueFd.h"
+
 namespace platform {
 namespace {
 
@@ -25,13 +27,11 @@ std::string FromEnv(const char* name, const char* fallbackUnderHome) {
 // ours, and a shared temporary folder lets only an entry's owner rename it.
 bool EnsurePrivateFolder(const std::string& path) {
   if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd.valid()) return false;
   struct stat st {};
-  const bool ours = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
-  const bool tight = ours && ((st.st_mode & 077) == 0 || ::fchmod(fd, 0700) == 0);
-  ::close(fd);
-  return tight;
+  const bool ours = ::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+  return ours && ((st.st_mode & 077) == 0 || ::fchmod(fd.get(), 0700) == 0);
 }
 
 std::string TemporaryFolder() {

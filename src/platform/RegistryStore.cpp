@@ -19,6 +19,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
+#include "platform/UniqueFd.h"
 
 namespace platform {
 namespace fs = std::filesystem;
@@ -31,22 +32,17 @@ class FileLock {
  public:
   FileLock(const std::string& path, int operation)
       : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)) {
-    if (fd_ < 0) return;
+    if (!fd_.valid()) return;
     int rc = 0;
     do {
-      rc = flock(fd_, operation);
+      rc = flock(fd_.get(), operation);
     } while (rc != 0 && errno == EINTR);
     locked_ = rc == 0;
   }
-  ~FileLock() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
   bool Locked() const { return locked_; }
 
  private:
-  int fd_;
+  UniqueFd fd_;
   bool locked_ = false;
 };
 

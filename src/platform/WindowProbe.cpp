@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/Paths.h"
+#include "platform/UniqueFd.h"
 
 namespace platform {
 
@@ -21,7 +22,8 @@ bool RaiseWindowOfClass(const std::string& windowClassName) {
   if (path.empty() || path.size() >= sizeof addr.sun_path) return false;
   addr.sun_family = AF_UNIX;
   std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const UniqueFd socketFd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  const int fd = socketFd.get();
   if (fd < 0) return false;
   // A socket file left by an instance that died refuses the connection.
   const bool found = connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
@@ -29,7 +31,6 @@ bool RaiseWindowOfClass(const std::string& windowClassName) {
     [[maybe_unused]] const ssize_t sent =
         send(fd, kRaiseRequest, std::strlen(kRaiseRequest), MSG_NOSIGNAL);
   }
-  close(fd);
   return found;
 }
 
