@@ -218,22 +218,30 @@ void TestHttpServer::AnswerHead(const Entry& entry, httplib::Response& res) {
                            [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
 }
 
-// The options' faults decide the status and the span served; false when the
-// reply is complete without a body (an error page, a 503, a 416).
-bool TestHttpServer::ChooseReply(Entry& entry, const RangeAsk& ask, httplib::Response& res, Span& span) {
+// An error page or a 503 in place of the file, when the options ask for one.
+bool TestHttpServer::AnswerInjectedError(Entry& entry, const RangeAsk& ask, httplib::Response& res) {
   const ServeOptions& options = entry.options;
-  const std::int64_t length = entry.Length();
   if (options.errorStatus != 0) {
     res.status = options.errorStatus;
     res.set_content(options.errorBody, "text/html");
-    return false;
+    return true;
   }
   if (ask.ranged() && options.failOffGrid > 0 && ask.first % options.failOffGrid != 0 &&
       entry.offGridFails.fetch_add(1) < options.failOffGridTimes) {
     res.status = 503;
     res.set_content("<html>busy</html>", "text/html");
-    return false;
+    return true;
   }
+  return false;
+}
+
+// The options decide the status and the span served (ignored or shortened
+// ranges, a lying Content-Range, a cut); false when the reply is complete
+// without a body (an error page, a 503, a 416).
+bool TestHttpServer::ChooseReply(Entry& entry, const RangeAsk& ask, httplib::Response& res, Span& span) {
+  if (AnswerInjectedError(entry, ask, res)) return false;
+  const ServeOptions& options = entry.options;
+  const std::int64_t length = entry.Length();
   span = {0, length - 1, false};
   const bool longAsk = ask.kind == RangeAsk::Kind::kPart && options.longRange > 0 &&
                        ask.last - ask.first + 1 > options.longRange;

@@ -91,6 +91,7 @@ class TestHttpServer {
   void HandlePost(const httplib::Request& req, httplib::Response& res);
   std::shared_ptr<Stats> Record(const httplib::Request& req);
   static void AnswerHead(const Entry& entry, httplib::Response& res);
+  static bool AnswerInjectedError(Entry& entry, const RangeAsk& ask, httplib::Response& res);
   static bool ChooseReply(Entry& entry, const RangeAsk& ask, httplib::Response& res, Span& span);
   void ProvideBody(const std::shared_ptr<Entry>& entry, const std::shared_ptr<Stats>& stats, const Span& span,
                    httplib::Response& res);
