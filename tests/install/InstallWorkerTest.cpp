@@ -237,8 +237,8 @@ TEST_F(InstallWorker, VerifiedPackageIsReusedWithoutDownloading) {
 TEST_F(InstallWorker, Md5MismatchWithValidSignatureGoesOn) {
   StandInServer collector;
   collector.Answer("/api/exception/send", 200, "ok");
-  ScopedTestProcess reports;
-  reports.ExceptionCollectorHost(collector.Url());
+  ScopedTestProcess process;
+  process.ExceptionCollectorHost(collector.Url());
   server_.ServeBytes(kPackagePath, DemoPackage("markeraser_setup.exe"));
   auto window = Window(server_.Url(kPackagePath), "0123456789abcdef0123456789abcdef");
   window->config.queryUrl = "https://api.x.com/queryDownloaderV2?LanguageId=1033&SoftWareID=127&SiteID=61";
@@ -434,8 +434,8 @@ TEST_F(InstallWorker, NoProgressAcrossRoundsEndsTheInstallAtItsStallLimit) {
 TEST_F(InstallWorker, RedirectLoopSendsItsExceptionReportEachRound) {
   StandInServer collector;
   collector.Answer("/api/exception/send", 200, "ok");
-  ScopedTestProcess reports;
-  reports.ExceptionCollectorHost(collector.Url());
+  ScopedTestProcess process;
+  process.ExceptionCollectorHost(collector.Url());
   server_.Redirect("/loop/a.exe", "/loop/b.exe");
   server_.Redirect("/loop/b.exe", "/loop/a.exe");
   auto window = Window(server_.Url("/loop/a.exe"), "");
