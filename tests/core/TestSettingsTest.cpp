@@ -5,6 +5,7 @@
 
 #include "TestSettings.h"
 #include "platform/Paths.h"
+#include "support/ScopedTestProcess.h"
 #include "support/TempDir.h"
 
 TEST(TestSettings, ProfileIntReadsLikeThePlatformReader) {
@@ -21,7 +22,8 @@ TEST(TestSettings, ProfileIntReadsLikeThePlatformReader) {
 
 TEST(TestSettings, AKeyCountsOnlyWhenExactlyOne) {
   TempDir dir;
-  testsettings::SetSettingsFileForTesting(dir / "qm_downloader.cfg");
+  ScopedTestProcess process;
+  process.SettingsFile(dir / "qm_downloader.cfg");
   EXPECT_FALSE(IsAutoRun());  // no file: nothing set
   EXPECT_FALSE(IsTestEnv());
   EXPECT_FALSE(IsCrashTest());
@@ -35,13 +37,13 @@ TEST(TestSettings, AKeyCountsOnlyWhenExactlyOne) {
   EXPECT_FALSE(IsAutoRun());
   EXPECT_TRUE(IsTestEnv());
   EXPECT_TRUE(IsCrashTest());
-  testsettings::SetSettingsFileForTesting("");
 }
 
 // A switch file that others may write (or a link to one) switches nothing.
 TEST(TestSettings, OnlyAFileOthersCannotWriteCounts) {
   TempDir dir;
-  testsettings::SetSettingsFileForTesting(dir / "qm_downloader.cfg");
+  ScopedTestProcess process;
+  process.SettingsFile(dir / "qm_downloader.cfg");
   dir.Write("qm_downloader.cfg", "[Settings]\nAutoRun=1\n");
   for (const mode_t mode : {0666, 0620, 0602}) {
     chmod((dir / "qm_downloader.cfg").c_str(), mode);
@@ -53,7 +55,6 @@ TEST(TestSettings, OnlyAFileOthersCannotWriteCounts) {
   std::filesystem::remove(dir / "qm_downloader.cfg");
   std::filesystem::create_symlink(dir / "real.cfg", dir / "qm_downloader.cfg");
   EXPECT_FALSE(IsAutoRun());
-  testsettings::SetSettingsFileForTesting("");
 }
 
 TEST(TestSettings, DefaultFileSitsBesideTheExecutable) {

@@ -14,6 +14,7 @@
 #include "EngineFixture.h"
 #include "support/PeakMemoryGrowth.h"
 #include "support/RawHttpServer.h"
+#include "support/ScopedTestProcess.h"
 #include "support/TestHttpServer.h"
 
 namespace {
@@ -64,7 +65,7 @@ TEST_F(TransferLimitsTest, EveryOperationSpeaksOnlyHttpAndHttpsOnEveryHop) {
   const std::string local = "file://" + dir_ / "secret.txt";
   const std::string ftp = "ftp://127.0.0.1:" + std::to_string(server.port()) + "/x";
   const std::string gopher = "gopher://127.0.0.1:" + std::to_string(server.port()) + "/x";
-  const std::string savedEndpoint = LogUploadEndpoint();
+  ScopedTestProcess process;
   const std::string toLocal = UniquePath("to-file");
   const std::string toFtp = UniquePath("to-ftp");
   const std::string toGopher = UniquePath("to-gopher");
@@ -89,11 +90,10 @@ TEST_F(TransferLimitsTest, EveryOperationSpeaksOnlyHttpAndHttpsOnEveryHop) {
     if (!c.redirected) {
       std::string response;
       EXPECT_EQ(CLibcurlTool::HttpPost(c.url, "a=1", response, ""), CURLE_UNSUPPORTED_PROTOCOL) << c.url;
-      SetLogUploadEndpoint(c.url);
+      process.LogUploadEndpoint(c.url);
       EXPECT_EQ(UploadLogFile(dir_ / "secret.txt", "", "1", "1.0", ""), -3) << c.url;
     }
   }
-  SetLogUploadEndpoint(savedEndpoint);
 }
 
 TEST_F(TransferLimitsTest, LengthProbeNeverLeavesHttp) {

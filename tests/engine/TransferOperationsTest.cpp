@@ -6,6 +6,7 @@
 #include "CLibcurlTool.h"
 #include "DownLoadImpl.h"
 #include "EngineFixture.h"
+#include "support/ScopedTestProcess.h"
 #include "support/TestCa.h"
 #include "support/TestHttpServer.h"
 
@@ -22,11 +23,7 @@ bool IsGeneratedName(const std::string& name, const std::string& extension) {
 
 class TransferOperationsTest : public EngineTest {
  protected:
-  ~TransferOperationsTest() override {
-    CLibcurlTool::SetCaBundle("");
-    SetLogUploadEndpoint(saved_endpoint_);
-  }
-  std::string saved_endpoint_ = LogUploadEndpoint();
+  ScopedTestProcess process_;
 };
 
 TEST_F(TransferOperationsTest, HeaderProbeReturnsEveryHopAndTheFinalStatus) {
@@ -85,10 +82,10 @@ TEST_F(TransferOperationsTest, UploadNamesAnUnnamedFileAndRefusesShortPaths) {
   std::string cert, key;
   ASSERT_TRUE(ca.IssueServerCert("server", cert, key));
   TestHttpServer server(cert, key);
-  CLibcurlTool::SetCaBundle(ca.CertFile());
+  process_.CaBundle(ca.CertFile());
   const std::string path = "/v1/productLogUpload";
   server.AcceptUploads(path);
-  SetLogUploadEndpoint(server.Url(path));
+  process_.LogUploadEndpoint(server.Url(path));
   dir_.Write("bundle.zip", "zip bytes");
   EXPECT_EQ(UploadLogFile(dir_ / "bundle.zip", "", "42", "1.0.0.0", ""), 0);
   EXPECT_EQ(UploadLogFile("a.gz", "", "42", "1.0.0.0", "x"), -1);
@@ -133,7 +130,7 @@ TEST_F(TransferOperationsTest, HttpsVerifiesThePeerAgainstTheConfiguredCa) {
   std::string report;
   // The system store knows neither test CA.
   EXPECT_EQ(engine.SuperDownloadFile(good.Url(path), dir_ / "a.exe", report, true), GetLengthFailed);
-  CLibcurlTool::SetCaBundle(trusted.CertFile());
+  process_.CaBundle(trusted.CertFile());
   EXPECT_EQ(engine.SuperDownloadFile(bad.Url(path), dir_ / "b.exe", report, true), GetLengthFailed);
   EXPECT_EQ(bad.GetCount(path) + bad.HeadCount(path), 0);
   EXPECT_EQ(engine.SuperDownloadFile(good.Url(path), dir_ / "c.exe", report, true), Completed);

@@ -14,6 +14,8 @@
 #include "platform/RegistryStore.h"
 #include "support/LogCapture.h"
 #include "support/RecordingInstallWindow.h"
+#include "support/ScopedEnv.h"
+#include "support/ScopedTestProcess.h"
 #include "support/StandInServer.h"
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
@@ -32,16 +34,13 @@ class CollectorsTest : public ::testing::TestWithParam<bool> {
   void SetUp() override {
     static const bool initialised = curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
     (void)initialised;
-    setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
-    platform::SetRegistryRootForTesting(dir_ / "registry");
+    process_.RegistryRoot(dir_ / "registry");
     CSingleUserLog::GetInstance()->InitLogPath("markeraser_setup");
   }
-  void TearDown() override {
-    SetExceptionCollectorHostForTesting("");
-    platform::SetRegistryRootForTesting("");
-  }
   TempDir dir_;
+  ScopedEnv state_{"XDG_STATE_HOME", dir_ / "state"};
+  ScopedEnv cache_{"XDG_CACHE_HOME", dir_ / "cache"};
+  ScopedTestProcess process_;
 };
 
 // Every round of a redirect loop sends an exception report straight from the
@@ -54,7 +53,7 @@ TEST_P(CollectorsTest, InstallWorkerEndsWhenTheExceptionCollectorHangsOrIsDown) 
   } else {
     collector.GoDown();
   }
-  SetExceptionCollectorHostForTesting(collector.Url());
+  process_.ExceptionCollectorHost(collector.Url());
   TestHttpServer server;
   server.Redirect("/loop/a.exe", "/loop/b.exe");
   server.Redirect("/loop/b.exe", "/loop/a.exe");

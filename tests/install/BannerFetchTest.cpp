@@ -17,6 +17,7 @@
 #include "SingleUserLog.h"
 #include "TestSettings.h"
 #include "support/LogCapture.h"
+#include "support/ScopedTestProcess.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 #include "support/WaitUntil.h"
@@ -91,8 +92,8 @@ TEST(BannerRequest, JapaneseSignTextAndVerify) {
 
 TEST(BannerRequest, UrlOfNowIsSignedAndLogged) {
   TempDir dir;
-  testsettings::SetSettingsFileForTesting(dir / "qm_downloader.cfg");
-  SetBannerHosts({"https://prod.example", "https://test.example"});
+  ScopedTestProcess process;
+  process.SettingsFile(dir / "qm_downloader.cfg").Banners({"https://prod.example", "https://test.example"});
   LogCapture log;
   const std::time_t before = std::time(nullptr);
   const std::string url = FuntionImpl::GetBannerPicUrl(2739, kLangJapanese);
@@ -107,8 +108,6 @@ TEST(BannerRequest, UrlOfNowIsSignedAndLogged) {
 
   dir.Write("qm_downloader.cfg", "[Settings]\nTestEnv=1\n");
   EXPECT_EQ(FuntionImpl::GetBannerPicUrl(1, 0).rfind("https://test.example/api/v1/banners?", 0), 0u);
-  testsettings::SetSettingsFileForTesting("");
-  SetBannerHosts({build::kBannerHost, build::kBannerTestHost});
 }
 
 TEST(BannerRequest, LanguageCodes) {

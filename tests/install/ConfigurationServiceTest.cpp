@@ -10,6 +10,7 @@
 #include "support/LogCapture.h"
 #include "support/PeakMemoryGrowth.h"
 #include "support/RawHttpServer.h"
+#include "support/ScopedTestProcess.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
@@ -34,11 +35,7 @@ class ConfigurationService : public ::testing::Test {
  protected:
   void SetUp() override {
     CSingleUserLog::GetInstance()->TakeRecordedEvents();
-    testsettings::SetSettingsFileForTesting(dir_ / "qm_downloader.cfg");
-  }
-  void TearDown() override {
-    SetQueryEndpoints({build::kConfigServiceHost, build::kConfigMirrorHost, build::kConfigTestHost});
-    testsettings::SetSettingsFileForTesting("");
+    process_.SettingsFile(dir_ / "qm_downloader.cfg");
   }
   std::string Base(const TestHttpServer& server) { return server.Url(""); }
 
@@ -49,6 +46,7 @@ class ConfigurationService : public ::testing::Test {
   }
 
   TempDir dir_;
+  ScopedTestProcess process_;
   CConfigure config_{127, 1033, 61};
   std::atomic<bool> abandoned_{false};
   EmbeddedConfigItems embedded_{kEmbedded};
@@ -69,7 +67,7 @@ TEST(ConfigurationQuery, UrlAndElementRules) {
 TEST_F(ConfigurationService, PrimaryAnswersOnceAndTheReplyIsKept) {
   TestHttpServer primary;
   primary.ServeBytes("/queryDownloaderV2", kReply);
-  SetQueryEndpoints({Base(primary), kDown, kDown});
+  process_.ConfigService({Base(primary), kDown, kDown});
   LogCapture log;
   MakeConfigurationReady(config_, abandoned_, embedded_);
   EXPECT_TRUE(abandoned_);
@@ -93,14 +91,14 @@ TEST_F(ConfigurationService, PrimaryAnswersOnceAndTheReplyIsKept) {
 TEST_F(ConfigurationService, MirrorThenEmbeddedFile) {
   TestHttpServer mirror;
   mirror.ServeBytes("/queryDownloaderV2", kReply);
-  SetQueryEndpoints({kDown, Base(mirror), kDown});
+  process_.ConfigService({kDown, Base(mirror), kDown});
   LogCapture log;
   MakeConfigurationReady(config_, abandoned_, embedded_);
   EXPECT_EQ(config_.source, CConfigure::kFromService);
   EXPECT_NE(log.Text().find("(Sync cn): 0, "), std::string::npos);
 
   CConfigure fallback(127, 1033, 61);
-  SetQueryEndpoints({kDown, kDown, kDown});
+  process_.ConfigService({kDown, kDown, kDown});
   MakeConfigurationReady(fallback, abandoned_, embedded_);
   EXPECT_EQ(fallback.status, CConfigure::kReady);
   EXPECT_EQ(fallback.source, CConfigure::kFromFile);
@@ -113,7 +111,7 @@ TEST_F(ConfigurationService, BrokenRepliesFallBackToTheEmbeddedFile) {
   primary.ServeBytes("/queryDownloaderV2", "<Downloader><Site_id>5</Site_id>");  // no end tag
   TestHttpServer mirror;
   mirror.ServeBytes("/queryDownloaderV2", "", ServeOptions{.errorStatus = 500, .errorBody = "oops"});
-  SetQueryEndpoints({Base(primary), Base(mirror), kDown});
+  process_.ConfigService({Base(primary), Base(mirror), kDown});
   MakeConfigurationReady(config_, abandoned_, embedded_);
   EXPECT_EQ(config_.source, CConfigure::kFromFile);
   EXPECT_EQ(config_.Site_id, 61);
@@ -128,7 +126,7 @@ TEST_F(ConfigurationService, OversizedRepliesFallBackToTheEmbeddedFile) {
   for (const auto& c : OversizedReplies(streamed)) {
     RawHttpServer primary(c.head, c.body, c.bytes);
     RawHttpServer mirror(c.head, c.body, c.bytes);
-    SetQueryEndpoints({primary.Url(""), mirror.Url(""), kDown});
+    process_.ConfigService({primary.Url(""), mirror.Url(""), kDown});
     CConfigure config(127, 1033, 61);
     const PeakMemoryGrowth memory;
     MakeConfigurationReady(config, abandoned_, embedded_);
@@ -146,7 +144,7 @@ TEST_F(ConfigurationService, TestEnvAsksThePlainTestEndpointTwice) {
   test.ServeBytes("/queryDownloaderV2", "no element here");
   TestHttpServer primary;
   primary.ServeBytes("/queryDownloaderV2", kReply);
-  SetQueryEndpoints({Base(primary), Base(primary), Base(test)});
+  process_.ConfigService({Base(primary), Base(primary), Base(test)});
   LogCapture log;
   MakeConfigurationReady(config_, abandoned_, embedded_);
   EXPECT_EQ(test.GetCount("/queryDownloaderV2"), 2);
@@ -155,14 +153,14 @@ TEST_F(ConfigurationService, TestEnvAsksThePlainTestEndpointTwice) {
 }
 
 TEST_F(ConfigurationService, UnresolvableHostAndTimeOutRaiseFlowErrors) {
-  SetQueryEndpoints({"http://qm-nowhere.invalid", "http://qm-nowhere.invalid", kDown});
+  process_.ConfigService({"http://qm-nowhere.invalid", "http://qm-nowhere.invalid", kDown});
   MakeConfigurationReady(config_, abandoned_, embedded_);
   auto actions = Actions();
   EXPECT_EQ(std::count(actions.begin(), actions.end(), "FlowError:DL003"), 2);
 
   TestHttpServer stalled;
   stalled.ServeBytes("/queryDownloaderV2", kReply, ServeOptions{.stallAfterBytes = 3});
-  SetQueryEndpoints({Base(stalled), kDown, kDown});
+  process_.ConfigService({Base(stalled), kDown, kDown});
   CConfigure slow(127, 1033, 61);
   MakeConfigurationReady(slow, abandoned_, embedded_);
   actions = Actions();
@@ -173,7 +171,7 @@ TEST_F(ConfigurationService, UnresolvableHostAndTimeOutRaiseFlowErrors) {
 TEST_F(ConfigurationService, BackgroundQueryGivesWayToTheWorker) {
   TestHttpServer primary;
   primary.ServeBytes("/queryDownloaderV2", kReply);
-  SetQueryEndpoints({Base(primary), kDown, kDown});
+  process_.ConfigService({Base(primary), kDown, kDown});
   std::atomic<bool> abandoned{true};
   LogCapture log;
   AsyncGetCbsInfo(config_, abandoned);

@@ -18,6 +18,7 @@
 #include "support/RawHttpServer.h"
 #include "support/RecordingInstallWindow.h"
 #include "support/ScopedEnv.h"
+#include "support/ScopedTestProcess.h"
 #include "support/StandInServer.h"
 #include "support/Subprocess.h"
 #include "support/TempDir.h"
@@ -48,9 +49,7 @@ std::string EmbeddedXml(const std::string& extraUrl) {
 class InstallWorker : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
-    platform::SetRegistryRootForTesting(dir_ / "registry");
+    process_.RegistryRoot(dir_ / "registry");
     CSingleUserLog::GetInstance()->InitLogPath("markeraser_setup");
     CSingleUserLog::GetInstance()->TakeRecordedEvents();
     // Far below the program's limits, yet far above what a loaded machine
@@ -62,7 +61,6 @@ class InstallWorker : public ::testing::Test {
     options_.setupWaitUnit = std::chrono::milliseconds(100);
     options_.autoRunExitPauseMs = 0;
   }
-  void TearDown() override { platform::SetRegistryRootForTesting(""); }
 
   // A window whose configuration came from the service and points at url.
   std::unique_ptr<RecordingInstallWindow> Window(const std::string& url, const std::string& md5) {
@@ -91,6 +89,9 @@ class InstallWorker : public ::testing::Test {
   }
 
   TempDir dir_;
+  ScopedEnv state_{"XDG_STATE_HOME", dir_ / "state"};
+  ScopedEnv cache_{"XDG_CACHE_HOME", dir_ / "cache"};
+  ScopedTestProcess process_;
   TestHttpServer server_;
   InstallWorkerOptions options_;
 };
@@ -236,12 +237,12 @@ TEST_F(InstallWorker, VerifiedPackageIsReusedWithoutDownloading) {
 TEST_F(InstallWorker, Md5MismatchWithValidSignatureGoesOn) {
   StandInServer collector;
   collector.Answer("/api/exception/send", 200, "ok");
-  SetExceptionCollectorHostForTesting(collector.Url());
+  ScopedTestProcess process;
+  process.ExceptionCollectorHost(collector.Url());
   server_.ServeBytes(kPackagePath, DemoPackage("markeraser_setup.exe"));
   auto window = Window(server_.Url(kPackagePath), "0123456789abcdef0123456789abcdef");
   window->config.queryUrl = "https://api.x.com/queryDownloaderV2?LanguageId=1033&SoftWareID=127&SiteID=61";
   EXPECT_EQ(window->Run(options_), 0);
-  SetExceptionCollectorHostForTesting("");
   EXPECT_TRUE(Has(Actions(), "FlowError:DL013"));
   EXPECT_TRUE(fs::exists(dir_ / "install/MarkEraser.exe"));
   const auto reports = collector.Received("/api/exception/send");
@@ -433,7 +434,8 @@ TEST_F(InstallWorker, NoProgressAcrossRoundsEndsTheInstallAtItsStallLimit) {
 TEST_F(InstallWorker, RedirectLoopSendsItsExceptionReportEachRound) {
   StandInServer collector;
   collector.Answer("/api/exception/send", 200, "ok");
-  SetExceptionCollectorHostForTesting(collector.Url());
+  ScopedTestProcess process;
+  process.ExceptionCollectorHost(collector.Url());
   server_.Redirect("/loop/a.exe", "/loop/b.exe");
   server_.Redirect("/loop/b.exe", "/loop/a.exe");
   auto window = Window(server_.Url("/loop/a.exe"), "");
@@ -441,7 +443,6 @@ TEST_F(InstallWorker, RedirectLoopSendsItsExceptionReportEachRound) {
   options_.rounds = 2;
   options_.timings.probeRetryPauseMs = 1;
   EXPECT_EQ(window->Run(options_), -1);
-  SetExceptionCollectorHostForTesting("");
   EXPECT_EQ(window->Messages(), (std::vector<std::pair<int, std::intptr_t>>{{kMsgDownloadFailed, TooManyRedirects}}));
   const auto actions = Actions();
   EXPECT_EQ(std::count(actions.begin(), actions.end(), "FlowError:DL022"), 2);

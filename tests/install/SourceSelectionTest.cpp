@@ -3,6 +3,7 @@
 #include "CdnFailureCounter.h"
 #include "UrlRules.h"
 #include "platform/RegistryStore.h"
+#include "support/ScopedTestProcess.h"
 #include "support/TempDir.h"
 
 TEST(SourceSelection, UrlHostAndAddressType) {
@@ -60,7 +61,8 @@ TEST(SourceSelection, FirstServiceUrlSkipsCdnStyle) {
 
 TEST(SourceSelection, CdnFailureCounterVetoesFromFour) {
   TempDir dir;
-  platform::SetRegistryRootForTesting(dir.path());
+  ScopedTestProcess process;
+  process.RegistryRoot(dir.path());
   const std::string product = "Vantor Mark Eraser";
   EXPECT_FALSE(isForbidCDN(product));
   std::string text;
@@ -77,5 +79,4 @@ TEST(SourceSelection, CdnFailureCounterVetoesFromFour) {
   AddRequestTooMuchTimes(product);  // unreadable counts restart at 1
   GetRequestTooMuchTimes(product, text);
   EXPECT_EQ(text, "1");
-  platform::SetRegistryRootForTesting("");
 }

@@ -1,12 +1,12 @@
 #pragma once
-// Injected machine facts for the rules that read them; restores the real
-// machine when it goes out of scope.
+// Injected machine facts for the rules that read them; puts back the facts
+// in force before when it goes out of scope.
 #include "platform/SystemFacts.h"
+#include "support/ScopedTestProcess.h"
 
 class FakeSystemFacts : public platform::ISystemFacts {
  public:
-  FakeSystemFacts() { platform::SetSystemFacts(this); }
-  ~FakeSystemFacts() override { platform::SetSystemFacts(nullptr); }
+  FakeSystemFacts() { process_.SystemFacts(this); }
   FakeSystemFacts(const FakeSystemFacts&) = delete;
   FakeSystemFacts& operator=(const FakeSystemFacts&) = delete;
 
@@ -25,4 +25,7 @@ class FakeSystemFacts : public platform::ISystemFacts {
   std::time_t UtcNow() const override { return utcNow; }
   std::string RootFsUuid() const override { return {}; }
   std::string DefaultRouteMac() const override { return {}; }
+
+ private:
+  ScopedTestProcess process_;
 };

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "FuntionImpl.h"
+#include "support/ScopedTestProcess.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -127,9 +128,9 @@ TEST(RegistryStore, ConcurrentWriterInAnotherProcessKeepsEachOthersValues) {
 
 class RegistryHivesTest : public ::testing::Test {
  protected:
-  RegistryHivesTest() { platform::SetRegistryRootForTesting(dir_.path()); }
-  ~RegistryHivesTest() override { platform::SetRegistryRootForTesting(""); }
+  RegistryHivesTest() { process_.RegistryRoot(dir_.path()); }
   TempDir dir_;
+  ScopedTestProcess process_;
 };
 
 TEST_F(RegistryHivesTest, MachineAndUserHivesAreSeparateFiles) {

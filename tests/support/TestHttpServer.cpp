@@ -11,6 +11,7 @@
 
 #include "FuntionImpl.h"
 
+#include "support/RangeRequest.h"
 #include "support/WaitUntil.h"
 
 struct TestHttpServer::Entry {
@@ -173,152 +174,160 @@ std::vector<std::map<std::string, std::string>> TestHttpServer::Uploads(const st
   return it == stats_.end() ? std::vector<std::map<std::string, std::string>>{} : it->second->uploads;
 }
 
-namespace {
+// Counts the request and keeps what the test may ask about it afterwards.
+std::shared_ptr<TestHttpServer::Stats> TestHttpServer::Record(const httplib::Request& req) {
+  const bool head = req.method == "HEAD";
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto& stats = stats_[req.path];
+  if (!stats) stats = std::make_shared<Stats>();
+  (head ? stats->heads : stats->gets) += 1;
+  if (!head) stats->ranges.push_back(req.get_header_value("Range"));
+  stats->userAgent = req.get_header_value("User-Agent");
+  return stats;
+}
 
-// "bytes=a-b" or "bytes=a-"; false when absent or not a single range.
-bool ParseRangeHeader(const std::string& header, std::int64_t length, std::int64_t& first, std::int64_t& last) {
-  if (header.rfind("bytes=", 0) != 0) return false;
-  const std::string wanted = header.substr(6);
-  const std::size_t dash = wanted.find('-');
-  if (dash == std::string::npos || dash == 0 || wanted.find(',') != std::string::npos) return false;
-  first = std::stoll(wanted.substr(0, dash));
-  last = dash + 1 < wanted.size() ? std::stoll(wanted.substr(dash + 1)) : length - 1;
-  last = std::min(last, length - 1);
+void TestHttpServer::HandleGet(const httplib::Request& req, httplib::Response& res) {
+  // The server's own range handling would rewrite our replies.
+  const_cast<httplib::Request&>(req).ranges.clear();
+  const auto stats = Record(req);
+  const auto entry = Find(req.path);
+  if (!entry) {
+    res.status = 404;
+    res.set_content("<html>not found</html>", "text/html");
+    return;
+  }
+  for (const auto& [name, value] : entry->options.extraHeaders) res.set_header(name, value);
+  if (!entry->location.empty()) {
+    res.status = entry->redirectStatus;
+    res.set_header("Location", entry->location);
+  } else if (req.method == "HEAD") {
+    AnswerHead(*entry, res);
+  } else {
+    Span span;
+    if (ChooseReply(*entry, ParseRangeAsk(req.get_header_value("Range"), entry->Length()), res, span)) {
+      ProvideBody(entry, stats, span, res);
+    }
+  }
+}
+
+void TestHttpServer::AnswerHead(const Entry& entry, httplib::Response& res) {
+  res.status = 200;
+  res.set_header("Accept-Ranges", "bytes");
+  const std::int64_t reported = entry.options.headLength >= 0 ? entry.options.headLength : entry.Length();
+  res.set_content_provider(static_cast<std::size_t>(reported), "application/octet-stream",
+                           [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+}
+
+// An error page or a 503 in place of the file, when the options ask for one.
+bool TestHttpServer::AnswerInjectedError(Entry& entry, const RangeAsk& ask, httplib::Response& res) {
+  const ServeOptions& options = entry.options;
+  if (options.errorStatus != 0) {
+    res.status = options.errorStatus;
+    res.set_content(options.errorBody, "text/html");
+    return true;
+  }
+  if (ask.ranged() && options.failOffGrid > 0 && ask.first % options.failOffGrid != 0 &&
+      entry.offGridFails.fetch_add(1) < options.failOffGridTimes) {
+    res.status = 503;
+    res.set_content("<html>busy</html>", "text/html");
+    return true;
+  }
+  return false;
+}
+
+// The options decide the status and the span served (ignored or shortened
+// ranges, a lying Content-Range, a cut); false when the reply is complete
+// without a body (an error page, a 503, a 416).
+bool TestHttpServer::ChooseReply(Entry& entry, const RangeAsk& ask, httplib::Response& res, Span& span) {
+  if (AnswerInjectedError(entry, ask, res)) return false;
+  const ServeOptions& options = entry.options;
+  const std::int64_t length = entry.Length();
+  span = {0, length - 1, false};
+  const bool longAsk = ask.kind == RangeAsk::Kind::kPart && options.longRange > 0 &&
+                       ask.last - ask.first + 1 > options.longRange;
+  if (!options.ignoreRange && ask.ranged() && !(longAsk && options.longRangeWhole)) {
+    if (ask.kind == RangeAsk::Kind::kPastEnd) {
+      res.status = 416;
+      res.set_header("Content-Range", "bytes */" + std::to_string(length));
+      return false;
+    }
+    span.first = ask.first;
+    span.last = longAsk ? ask.first + options.longRange - 1 : ask.last;
+    const std::int64_t total = options.claimedTotal >= 0 ? options.claimedTotal : length;
+    res.status = 206;
+    res.set_header("Content-Range", "bytes " + std::to_string(span.first + options.rangeStartShift) + "-" +
+                                        std::to_string(span.last + options.rangeStartShift) + "/" +
+                                        std::to_string(total));
+  } else {
+    res.status = 200;
+  }
+  span.drop = options.dropAfterBytes >= 0 && entry.drops.fetch_add(1) < options.dropTimes;
   return true;
 }
 
-}  // namespace
+// Streams the span in chunks, cutting, stalling or pacing as the options say.
+void TestHttpServer::ProvideBody(const std::shared_ptr<Entry>& entry, const std::shared_ptr<Stats>& stats,
+                                 const Span& span, httplib::Response& res) {
+  const std::int64_t size = span.last - span.first + 1;
+  auto stopping = stopping_;
+  auto stopped = stopped_;
+  res.set_content_provider(
+      static_cast<std::size_t>(size), "application/octet-stream",
+      [this, entry, stats, span, size, stopping, stopped](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+        const ServeOptions& o = entry->options;
+        const auto at = static_cast<std::int64_t>(offset);
+        if (span.drop && at >= o.dropAfterBytes) {
+          std::lock_guard<std::mutex> lock(mutex_);
+          stats->cuts.emplace_back(span.first, span.first + at);
+          return false;
+        }
+        if (o.stallAfterBytes >= 0 && at >= o.stallAfterBytes) {
+          std::unique_lock<std::mutex> lock(mutex_);
+          stopping->wait(lock, [&] { return *stopped; });
+          return false;
+        }
+        std::int64_t chunk = std::min<std::int64_t>(o.bytesPerSecond > 0 ? 16384 : 262144, size - at);
+        if (span.drop) chunk = std::min(chunk, o.dropAfterBytes - at);
+        if (o.stallAfterBytes >= 0) chunk = std::min(chunk, o.stallAfterBytes - at);
+        std::string block;
+        entry->Copy(span.first + at, static_cast<std::size_t>(chunk), block);
+        if (!sink.write(block.data(), block.size())) return false;
+        if (o.bytesPerSecond <= 0) return true;
+        std::unique_lock<std::mutex> lock(mutex_);
+        stopping->wait_for(lock, std::chrono::microseconds(chunk * 1000000 / o.bytesPerSecond),
+                           [&] { return *stopped; });
+        return !*stopped;
+      });
+}
+
+void TestHttpServer::HandlePost(const httplib::Request& req, httplib::Response& res) {
+  const auto entry = Find(req.path);
+  if (!entry || !entry->uploads) {
+    res.status = 404;
+    return;
+  }
+  std::map<std::string, std::string> fields;
+  for (const auto& [name, part] : req.files) {
+    fields[name] = part.content;
+    if (!part.filename.empty()) fields["filename"] = part.filename;
+  }
+  fields["content-type"] = req.get_header_value("Content-Type");
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto& stats = stats_[req.path];
+    if (!stats) stats = std::make_shared<Stats>();
+    stats->uploads.push_back(fields);
+  }
+  res.set_content("uploaded", "text/plain");
+}
 
 void TestHttpServer::Start() {
   stopping_ = std::make_shared<std::condition_variable>();
   stopped_ = std::make_shared<bool>(false);
   server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
   server_->set_keep_alive_timeout(1);
-
-  auto handler = [this](const httplib::Request& req, httplib::Response& res) {
-    // The server's own range handling would rewrite our replies.
-    const_cast<httplib::Request&>(req).ranges.clear();
-    const bool head = req.method == "HEAD";
-    const std::string rangeHeader = req.get_header_value("Range");
-    std::shared_ptr<Stats> requestStats;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      auto& stats = stats_[req.path];
-      if (!stats) stats = std::make_shared<Stats>();
-      (head ? stats->heads : stats->gets) += 1;
-      if (!head) stats->ranges.push_back(rangeHeader);
-      stats->userAgent = req.get_header_value("User-Agent");
-      requestStats = stats;
-    }
-    const auto entry = Find(req.path);
-    if (!entry) {
-      res.status = 404;
-      res.set_content("<html>not found</html>", "text/html");
-      return;
-    }
-    for (const auto& [name, value] : entry->options.extraHeaders) res.set_header(name, value);
-    if (!entry->location.empty()) {
-      res.status = entry->redirectStatus;
-      res.set_header("Location", entry->location);
-      return;
-    }
-    const ServeOptions& options = entry->options;
-    const std::int64_t length = entry->Length();
-    if (head) {
-      res.status = 200;
-      res.set_header("Accept-Ranges", "bytes");
-      const std::int64_t reported = options.headLength >= 0 ? options.headLength : length;
-      res.set_content_provider(static_cast<std::size_t>(reported), "application/octet-stream",
-                               [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
-      return;
-    }
-    if (options.errorStatus != 0) {
-      res.status = options.errorStatus;
-      res.set_content(options.errorBody, "text/html");
-      return;
-    }
-    std::int64_t first = 0;
-    std::int64_t last = length - 1;
-    const bool ranged = ParseRangeHeader(rangeHeader, length, first, last);
-    if (ranged && options.failOffGrid > 0 && first % options.failOffGrid != 0 &&
-        entry->offGridFails.fetch_add(1) < options.failOffGridTimes) {
-      res.status = 503;
-      res.set_content("<html>busy</html>", "text/html");
-      return;
-    }
-    const bool longAsk = ranged && options.longRange > 0 && last - first + 1 > options.longRange;
-    if (longAsk && !options.longRangeWhole) last = first + options.longRange - 1;
-    if (!options.ignoreRange && ranged && !(longAsk && options.longRangeWhole)) {
-      if (first >= length) {
-        res.status = 416;
-        res.set_header("Content-Range", "bytes */" + std::to_string(length));
-        return;
-      }
-      res.status = 206;
-      const std::int64_t total = options.claimedTotal >= 0 ? options.claimedTotal : length;
-      res.set_header("Content-Range", "bytes " + std::to_string(first + options.rangeStartShift) + "-" +
-                                          std::to_string(last + options.rangeStartShift) + "/" + std::to_string(total));
-    } else {
-      res.status = 200;
-      first = 0;
-      last = length - 1;
-    }
-    const bool drop = options.dropAfterBytes >= 0 && entry->drops.fetch_add(1) < options.dropTimes;
-    auto stopping = stopping_;
-    auto stopped = stopped_;
-    const std::int64_t size = last - first + 1;
-    res.set_content_provider(
-        static_cast<std::size_t>(size), "application/octet-stream",
-        [this, entry, requestStats, first, size, drop, stopping, stopped](std::size_t offset, std::size_t,
-                                                                          httplib::DataSink& sink) {
-          const ServeOptions& o = entry->options;
-          const auto at = static_cast<std::int64_t>(offset);
-          if (drop && at >= o.dropAfterBytes) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            requestStats->cuts.emplace_back(first, first + at);
-            return false;
-          }
-          if (o.stallAfterBytes >= 0 && at >= o.stallAfterBytes) {
-            std::unique_lock<std::mutex> lock(mutex_);
-            stopping->wait(lock, [&] { return *stopped; });
-            return false;
-          }
-          std::int64_t chunk = std::min<std::int64_t>(o.bytesPerSecond > 0 ? 16384 : 262144, size - at);
-          if (drop) chunk = std::min(chunk, o.dropAfterBytes - at);
-          if (o.stallAfterBytes >= 0) chunk = std::min(chunk, o.stallAfterBytes - at);
-          std::string block;
-          entry->Copy(first + at, static_cast<std::size_t>(chunk), block);
-          if (!sink.write(block.data(), block.size())) return false;
-          if (o.bytesPerSecond > 0) {
-            std::unique_lock<std::mutex> lock(mutex_);
-            stopping->wait_for(lock, std::chrono::microseconds(chunk * 1000000 / o.bytesPerSecond),
-                               [&] { return *stopped; });
-            if (*stopped) return false;
-          }
-          return true;
-        });
-  };
-  server_->Get(".*", handler);
-  server_->Post(".*", [this](const httplib::Request& req, httplib::Response& res) {
-    const auto entry = Find(req.path);
-    if (!entry || !entry->uploads) {
-      res.status = 404;
-      return;
-    }
-    std::map<std::string, std::string> fields;
-    for (const auto& [name, part] : req.files) {
-      fields[name] = part.content;
-      if (!part.filename.empty()) fields["filename"] = part.filename;
-    }
-    fields["content-type"] = req.get_header_value("Content-Type");
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      auto& stats = stats_[req.path];
-      if (!stats) stats = std::make_shared<Stats>();
-      stats->uploads.push_back(fields);
-    }
-    res.set_content("uploaded", "text/plain");
-  });
+  server_->Get(".*", [this](const httplib::Request& req, httplib::Response& res) { HandleGet(req, res); });
+  server_->Post(".*", [this](const httplib::Request& req, httplib::Response& res) { HandlePost(req, res); });
   port_ = server_->bind_to_any_port("127.0.0.1");
   thread_ = std::thread([this] { server_->listen_after_bind(); });
   // stop() before the loop runs would be lost and the join would hang.

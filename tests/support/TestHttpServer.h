@@ -18,7 +18,10 @@
 
 namespace httplib {
 class Server;
-}
+struct Request;
+struct Response;
+}  // namespace httplib
+struct RangeAsk;
 
 // The byte a generated file holds at offset i.
 unsigned char GeneratedByte(std::int64_t offset);
@@ -78,7 +81,20 @@ class TestHttpServer {
  private:
   struct Entry;
   struct Stats;
+  struct Span {  // bytes [first, last] of the file a GET is answered with
+    std::int64_t first = 0;
+    std::int64_t last = -1;
+    bool drop = false;  // cut after dropAfterBytes
+  };
   void Start();
+  void HandleGet(const httplib::Request& req, httplib::Response& res);
+  void HandlePost(const httplib::Request& req, httplib::Response& res);
+  std::shared_ptr<Stats> Record(const httplib::Request& req);
+  static void AnswerHead(const Entry& entry, httplib::Response& res);
+  static bool AnswerInjectedError(Entry& entry, const RangeAsk& ask, httplib::Response& res);
+  static bool ChooseReply(Entry& entry, const RangeAsk& ask, httplib::Response& res, Span& span);
+  void ProvideBody(const std::shared_ptr<Entry>& entry, const std::shared_ptr<Stats>& stats, const Span& span,
+                   httplib::Response& res);
   std::shared_ptr<Entry> Find(const std::string& path) const;
 
   std::unique_ptr<httplib::Server> server_;

@@ -172,7 +172,8 @@ TEST(SessionProbe, PostOneReport) {
   if (collector == nullptr) GTEST_SKIP() << "only as a child of SessionIdsDifferPerProcess";
   report::Endpoints e = report::BuildEndpoints();
   e.funnelCollect = collector;
-  report::SetHost(ProgramReportHost());
+  ScopedTestProcess process;
+  process.ReportHost(ProgramReportHost());
   WebLog log(e, report::CurrentHost(), "/nonexistent");
   EXPECT_EQ(log.SoftDataReport("{}"), 0);
 }

@@ -15,6 +15,7 @@
 #include "ReportConfig.h"
 #include "ReportHost.h"
 #include "platform/RegistryStore.h"
+#include "support/ScopedTestProcess.h"
 #include "support/TelemetryStandIns.h"
 #include "support/TempDir.h"
 
@@ -23,13 +24,9 @@ class TelemetryTest : public ::testing::Test {
   TelemetryTest() {
     static const bool initialised = curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
     (void)initialised;
-    platform::SetRegistryRootForTesting(dir_.path());
-    report::SetHost(ProgramReportHost());
-    report::SetEndpoints(StandInEndpoints(&ga4_, &funnel_, &user_, &geo_));
-  }
-  ~TelemetryTest() override {
-    report::SetEndpoints(report::BuildEndpoints());
-    platform::SetRegistryRootForTesting("");
+    process_.RegistryRoot(dir_.path())
+        .ReportHost(ProgramReportHost())
+        .ReportEndpoints(StandInEndpoints(&ga4_, &funnel_, &user_, &geo_));
   }
 
   static std::string Identity(const std::string& name) { return RegGetString("SOFTWARE\\RuviRovazed", name); }
@@ -39,4 +36,5 @@ class TelemetryTest : public ::testing::Test {
   FunnelCollectorStandIn funnel_;
   UserServiceStandIn user_;
   GeolocationStandIn geo_;
+  ScopedTestProcess process_;  // last: restores before the stand-ins stop
 };

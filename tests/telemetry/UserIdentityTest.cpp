@@ -22,8 +22,9 @@ class UserIdentityTest : public TelemetryTest {
 TEST_F(UserIdentityTest, WithoutRecordANewUserIsWrittenWhetherOrNotTheNetworkWorks) {
   for (const bool networkUp : {true, false}) {
     TempDir registry;
-    platform::SetRegistryRootForTesting(registry.path());
-    if (!networkUp) report::SetEndpoints(StandInEndpoints(nullptr, nullptr, nullptr, nullptr));
+    ScopedTestProcess round;
+    round.RegistryRoot(registry.path());
+    if (!networkUp) round.ReportEndpoints(StandInEndpoints(nullptr, nullptr, nullptr, nullptr));
     WebLog log = MakeWebLog();
     std::string guid, userId;
     EXPECT_EQ(log.GetUserInfo(guid, userId), 0);
@@ -32,7 +33,6 @@ TEST_F(UserIdentityTest, WithoutRecordANewUserIsWrittenWhetherOrNotTheNetworkWor
     EXPECT_EQ(Identity("guid"), guid);
     EXPECT_EQ(Identity("user_id"), "1001");
   }
-  platform::SetRegistryRootForTesting(dir_.path());
 }
 
 TEST_F(UserIdentityTest, AnswersOfTheUserService) {

@@ -6,6 +6,7 @@
 #include "Language.h"
 #include "UiTestSupport.h"
 #include "platform/RegistryStore.h"
+#include "support/ScopedTestProcess.h"
 #include "support/TempDir.h"
 #include "ui/ControlOps.h"
 
@@ -82,7 +83,8 @@ TEST(LanguageTables, CodesFontsAndHeights) {
 
 TEST(LanguageRegistry, RememberedLanguageGoesWhereTheProductReadsIt) {
   TempDir dir;
-  platform::SetRegistryRootForTesting(dir.path());
+  ScopedTestProcess process;
+  process.RegistryRoot(dir.path());
   struct Row {
     int id;
     int language;
@@ -104,7 +106,6 @@ TEST(LanguageRegistry, RememberedLanguageGoesWhereTheProductReadsIt) {
     const std::string stored = std::string(row.hive) == "HKLM" ? RegGetString(row.key, row.name) : RegGetStringUser(row.key, row.name);
     EXPECT_EQ(stored, row.value) << row.id;
   }
-  platform::SetRegistryRootForTesting("");
 }
 
 TEST(LanguageApply, TextsLicenceAndDirection) {

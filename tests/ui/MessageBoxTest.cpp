@@ -8,6 +8,7 @@
 #include "Language.h"
 #include "TestSettings.h"
 #include "UiTestSupport.h"
+#include "support/ScopedTestProcess.h"
 #include "support/TempDir.h"
 #include "ui/Container.h"
 #include "ui/ControlOps.h"
@@ -135,7 +136,8 @@ TEST_F(MessageBox, OwnerTimersRunWhileTheBoxIsOpen) {
 TEST_F(MessageBox, AutoRunConfirmsOneButtonBoxesOnly) {
   TempDir dir;
   dir.Write("qm_downloader.cfg", "[Settings]\nAutoRun=1\n");
-  testsettings::SetSettingsFileForTesting(dir / "qm_downloader.cfg");
+  ScopedTestProcess process;
+  process.SettingsFile(dir / "qm_downloader.cfg");
   QElapsedTimer clock;
   clock.start();
   EXPECT_EQ(RunBox(7, &owner_, [](MessageBoxWnd&) {}), 1);
@@ -150,7 +152,6 @@ TEST_F(MessageBox, AutoRunConfirmsOneButtonBoxesOnly) {
             }),
             2);
   EXPECT_TRUE(stillOpen);
-  testsettings::SetSettingsFileForTesting("");
 }
 
 TEST_F(MessageBox, DownloadBoxUsesItsOwnSkin) {

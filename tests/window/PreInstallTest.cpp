@@ -106,7 +106,7 @@ class PreInstall : public MainWindowTest {
                     "</Software_version><Process_name>MarkEraser.exe</Process_name><Filesize>1000</Filesize>"
                     "<Extra_download_url>" +
                         PackageUrl() + "</Extra_download_url></Downloader>");
-    SetQueryEndpoints({service_.Url(), service_.Url(), service_.Url()});
+    process_.ConfigService({service_.Url(), service_.Url(), service_.Url()});
   }
   bool ConfigReadyFromService() {
     std::lock_guard<std::mutex> lock(ConfigExchangeLock());
@@ -217,9 +217,8 @@ namespace {
 class MachineWithDrives : public platform::ISystemFacts {
  public:
   explicit MachineWithDrives(std::vector<platform::DriveInfo> drives) : drives_(std::move(drives)) {
-    platform::SetSystemFacts(this);
+    process_.SystemFacts(this);
   }
-  ~MachineWithDrives() override { platform::SetSystemFacts(nullptr); }
   std::string OsPrettyName() const override { return real_.OsPrettyName(); }
   std::string Machine() const override { return real_.Machine(); }
   int PointerBits() const override { return real_.PointerBits(); }
@@ -232,6 +231,7 @@ class MachineWithDrives : public platform::ISystemFacts {
  private:
   platform::ISystemFacts& real_ = platform::LinuxSystemFacts();
   std::vector<platform::DriveInfo> drives_;
+  ScopedTestProcess process_;
 };
 
 }  // namespace

@@ -17,13 +17,11 @@ class WindowTelemetry : public MainWindowTest {
   WindowTelemetry() {
     static const bool initialised = curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
     (void)initialised;
-    report::SetHost(ProgramReportHost());
-    report::SetEndpoints(StandInEndpoints(&ga4_, &funnel_, &user_, &geo_));
+    telemetry_.ReportHost(ProgramReportHost()).ReportEndpoints(StandInEndpoints(&ga4_, &funnel_, &user_, &geo_));
   }
   ~WindowTelemetry() override {
     CloseAndJoin();
     if (log_) log_->WaitThreadForExit();
-    report::SetEndpoints(report::BuildEndpoints());
   }
 
   Ga4CollectStandIn ga4_;
@@ -31,6 +29,7 @@ class WindowTelemetry : public MainWindowTest {
   UserServiceStandIn user_;
   GeolocationStandIn geo_;
   std::unique_ptr<CSingleUserLog> log_;
+  ScopedTestProcess telemetry_;  // last: restores before the stand-ins stop
 };
 
 }  // namespace

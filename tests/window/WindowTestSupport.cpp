@@ -80,23 +80,16 @@ MainWindowTest::MainWindowTest() {
   ui::EnsureApplication();
   static const bool loaded = platform::UseEmbeddedSkinArchive();
   (void)loaded;
-  for (const char* name : {"LC_ALL", "LC_MESSAGES"}) unsetenv(name);
-  setenv("LANG", "en_US.UTF-8", 1);
-  setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
-  setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
-  platform::SetRegistryRootForTesting(dir_ / "registry");
-  testsettings::SetSettingsFileForTesting(dir_ / "qm_downloader.cfg");
   // The configuration service is nowhere: the embedded configuration serves.
-  SetQueryEndpoints({"http://127.0.0.1:9", "http://127.0.0.1:9", "http://127.0.0.1:9"});
+  process_.RegistryRoot(dir_ / "registry")
+      .SettingsFile(dir_ / "qm_downloader.cfg")
+      .ConfigService({"http://127.0.0.1:9", "http://127.0.0.1:9", "http://127.0.0.1:9"});
   CSingleUserLog::GetInstance()->InitLogPath("markeraser_setup");
   TakeEvents();
 }
 
 MainWindowTest::~MainWindowTest() {
   CloseAndJoin();
-  testsettings::SetSettingsFileForTesting("");
-  SetQueryEndpoints(QueryEndpoints());
-  platform::SetRegistryRootForTesting("");
 }
 
 MainWindowOptions MainWindowTest::Options() {

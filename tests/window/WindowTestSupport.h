@@ -15,6 +15,8 @@
 
 #include "Common/install_ui_mainwnd.h"
 #include "SingleUserLog.h"
+#include "support/ScopedEnv.h"
+#include "support/ScopedTestProcess.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
@@ -80,5 +82,12 @@ class MainWindowTest : public ::testing::Test {
   TempDir dir_;
   TestHttpServer server_;
   std::vector<platform::ProcessEntry> processes_{{1, "systemd"}, {2, "bash"}};
+  // The English locale and a scratch home for logs, for this test only.
+  ScopedEnv lcAll_{"LC_ALL"};
+  ScopedEnv lcMessages_{"LC_MESSAGES"};
+  ScopedEnv lang_{"LANG", "en_US.UTF-8"};
+  ScopedEnv state_{"XDG_STATE_HOME", dir_ / "state"};
+  ScopedEnv cache_{"XDG_CACHE_HOME", dir_ / "cache"};
+  ScopedTestProcess process_;
   std::unique_ptr<InstallUIMainWnd> window_;
 };

@@ -91,9 +91,11 @@ class BannerService {
     }
     server.ServeBytes(kBannerList, list + "]");
     const std::string host = server.Url("");
-    SetBannerHosts({host, host});
+    process_.Banners({host, host});
   }
-  ~BannerService() { SetBannerHosts({build::kBannerHost, build::kBannerTestHost}); }
+
+ private:
+  ScopedTestProcess process_;
 };
 
 }  // namespace
