@@ -131,9 +131,13 @@ TEST_F(InstallWorker, HappyPathInstallsAndCleansUp) {
     EXPECT_NE(at, actions.end()) << step << " missing or out of order";
   }
   EXPECT_FALSE(Has(actions, "FlowError:DL013"));
+  // The download engine reported to the worker's queue too.
+  EXPECT_TRUE(std::any_of(actions.begin(), actions.end(),
+                          [](const std::string& a) { return a.rfind("SliceDownloading", 0) == 0; }));
   // Nothing of this install reached the process's queue.
   for (const auto& e : CSingleUserLog::GetInstance()->TakeRecordedEvents()) {
     EXPECT_EQ(std::find(steps.begin(), steps.end(), e.action + ":" + e.label), steps.end()) << e.action;
+    EXPECT_NE(e.action, "SliceDownloading");
   }
 }
 
