@@ -1,6 +1,7 @@
 #pragma once
-// Turns one remote file into 4 MiB download tasks and keeps the list in the
-// task-info file beside the package, so that a later run resumes where an
+// Turns one remote file into 4 MiB download tasks and keeps their queues:
+// pending, handed out or complete. The length comes from a LengthProbe and
+// the list is kept in a TaskInfoFile, so that a later run resumes where an
 // earlier one stopped. Used by the driver thread only, once a run has started.
 #include <curl/curl.h>
 
@@ -15,11 +16,15 @@
 #include "CTaskManager.h"
 #include "DownloadTimings.h"
 #include "EnumErrorCode.h"
+#include "LengthProbe.h"
+#include "TaskInfoFile.h"
+
+class CSingleUserLog;
 
 class CDownloadTaskManager : public CTaskManager {
  public:
   CDownloadTaskManager(const std::string& url, const std::string& localPath, const std::string& taskInfoPath,
-                       const DownloadTimings& timings = DownloadTimings{});
+                       const DownloadTimings& timings = DownloadTimings{}, CSingleUserLog* userLog = nullptr);
   ~CDownloadTaskManager() override;
 
   CTask* popPendingTask() override;
@@ -33,7 +38,9 @@ class CDownloadTaskManager : public CTaskManager {
   EnumErrorCode generateDownloadTask(const std::string& tag, int logFlag);
   // Remote length by header probe, following Location itself; 0 on failure.
   // The manager's URL becomes the final location.
-  std::int64_t getContentLength(CURLcode& code, std::string& cdnResult, int logFlag);
+  std::int64_t getContentLength(CURLcode& code, std::string& cdnResult, int logFlag) {
+    return m_probe.getContentLength(code, cdnResult, logFlag);
+  }
   // True when every task read has status 1 (also when none was read).
   bool loadTaskFromFile(int logFlag);
   // 1 consistent, 2 remote length changed, 3 list inconsistent, 0 remote
@@ -44,12 +51,14 @@ class CDownloadTaskManager : public CTaskManager {
   int saveTaskInfo();
   // The flush and replace of saveTaskInfo for a document already built (the
   // periodic saver's path); false when the flush failed and nothing was saved.
-  static bool StoreTaskInfo(const std::string& localPath, const std::string& taskInfoPath, const std::string& xml);
+  static bool StoreTaskInfo(const std::string& localPath, const std::string& taskInfoPath, const std::string& xml) {
+    return TaskInfoFile::Store(localPath, taskInfoPath, xml);
+  }
   void addTask(std::unique_ptr<CTask> task);
   // A failed task leaves the dispatched list and is pending again.
   void requeueFailedTask(CTask* task);
   void clearTasks();
-  bool isTaskInfoExist() const;
+  bool isTaskInfoExist() const { return m_file.exists(); }
 
   static std::string formatSizeUnits(std::int64_t bytes);
   static std::string formatSizeText(std::int64_t bytes);
@@ -67,24 +76,19 @@ class CDownloadTaskManager : public CTaskManager {
   std::int64_t ContentLength() const { return m_contentLength; }
   std::int64_t DownloadTime() const { return m_downloadTime; }
   void addDownloadTime(std::int64_t ms) { m_downloadTime += ms; }
-  const std::string& url() const { return m_url; }
+  const std::string& url() const { return m_probe.url(); }
   // True once a reply of this run showed the remote file changed.
   bool remoteChanged() const { return m_remoteChanged->load(); }
   // After a change: the saved list and package bytes are of another file.
   // The list is removed, the package truncated (kept for reuse) and the
   // remembered length forgotten, so the next run probes and starts over.
   static void DiscardChangedFile(const std::string& url, const std::string& localPath,
-                                 const std::string& taskInfoPath);
+                                 const std::string& taskInfoPath, CSingleUserLog* userLog = nullptr);
 
   // The task-info document of the list as it stands (what saveTaskInfo writes).
-  std::string buildTaskInfoXml() const;
+  std::string buildTaskInfoXml() const { return TaskInfoFile::BuildXml(m_tasks, m_contentLength, m_downloadTime); }
 
  private:
-  // The probe itself, without the content-length cache.
-  std::int64_t askContentLength(CURLcode& code, std::string& cdnResult, int logFlag);
-  // Up to 10 probes 100 ms apart; the outcome of each try in records.
-  std::int64_t probeLength(CURLcode& code, std::string& cdnResult, int logFlag,
-                           std::vector<std::string>* records);
   void discardSavedState();
   void logCounts(const char* what) const;
 
@@ -92,13 +96,13 @@ class CDownloadTaskManager : public CTaskManager {
   int m_tasksCount = 0;
   std::vector<CTask*> m_done;  // handed out, or complete at load
   std::deque<CTask*> m_pending;
-  std::string m_taskInfoPath;
-  std::string m_url;
   std::string m_localPath;
   std::int64_t m_contentLength = 0;
   std::int64_t m_downloadTime = 0;
-  Validators m_validators;  // of the last accepted probe
   std::shared_ptr<std::atomic<bool>> m_remoteChanged = std::make_shared<std::atomic<bool>>(false);
   std::shared_ptr<std::atomic<bool>> m_streamRefused = std::make_shared<std::atomic<bool>>(false);
   DownloadTimings m_timings;
+  CSingleUserLog& m_log;
+  LengthProbe m_probe;  // also the final URL and the probe's validators
+  TaskInfoFile m_file;
 };

@@ -11,10 +11,12 @@
 #include "platform/NamedMutex.h"
 #include "platform/PrivateFiles.h"
 
-CDownloadThreadManager::CDownloadThreadManager(const std::string& localPath, const DownloadTimings& timings)
+CDownloadThreadManager::CDownloadThreadManager(const std::string& localPath, const DownloadTimings& timings,
+                                               CSingleUserLog* userLog)
     : m_sharedMutex(platform::NamedMutex("mutex_for_downloadthread")),
       m_localPath(localPath),
-      m_timings(timings) {
+      m_timings(timings),
+      m_log(CSingleUserLog::GivenOrProcess(userLog)) {
   m_mutex = m_sharedMutex.get();
   m_workerWaitMs = timings.workerWaitMs;
 }
@@ -60,7 +62,7 @@ int CDownloadThreadManager::createThreads(int count) {
   }
   if (m_file == nullptr) {
     QMLOG("after kill local file is NULL error code = " << error);
-    CSingleUserLog::GetInstance()->AddUserLog("Other", "OpenFileErrCode", std::to_string(error), false);
+    m_log.AddUserLog("Other", "OpenFileErrCode", std::to_string(error), false);
     return -1;
   }
   QMLOG(" Create threads and init: " << count);

@@ -10,10 +10,13 @@
 #include "CThreadManager.h"
 #include "DownloadTimings.h"
 
+class CSingleUserLog;
+
 class CDownloadThreadManager : public CThreadManager {
  public:
-  explicit CDownloadThreadManager(const std::string& localPath,
-                                  const DownloadTimings& timings = DownloadTimings{});
+  // Null userLog: the process's telemetry queue.
+  explicit CDownloadThreadManager(const std::string& localPath, const DownloadTimings& timings = DownloadTimings{},
+                                  CSingleUserLog* userLog = nullptr);
   ~CDownloadThreadManager() override;
 
   // Opens the package ("rb+" when it exists, else "wb+"), ending processes that
@@ -33,4 +36,5 @@ class CDownloadThreadManager : public CThreadManager {
   std::FILE* m_file = nullptr;
   std::string m_localPath;
   DownloadTimings m_timings;
+  CSingleUserLog& m_log;
 };

@@ -22,14 +22,14 @@ std::int64_t TaskInfoReserveBytes(std::size_t listBytes) {
 }  // namespace
 
 CDownloader::CDownloader(const std::string& url, const std::string& localPath, const std::string& taskInfoPath,
-                         int workerCount, const DownloadTimings& timings)
+                         int workerCount, const DownloadTimings& timings, CSingleUserLog* userLog)
     : m_url(url),
       m_localPath(localPath),
       m_taskInfoPath(taskInfoPath),
       m_workerCount(workerCount),
       m_timings(timings),
-      m_taskManager(url, localPath, taskInfoPath, timings),
-      m_threadManager(localPath, timings),
+      m_taskManager(url, localPath, taskInfoPath, timings, userLog),
+      m_threadManager(localPath, timings, userLog),
       m_saver([localPath, taskInfoPath](const std::string& xml) {
         // The list was taken before the flush: every byte it claims reaches
         // the disk before the list does.

@@ -19,6 +19,8 @@
 #include "TaskInfoSaver.h"
 #include "platform/Event.h"
 
+class CSingleUserLog;
+
 struct DownloadInfo {
   std::int64_t tick = 0;        // TickCountMs of the last update
   std::int64_t downloaded = 0;  // bytes of all tasks on disk
@@ -36,8 +38,9 @@ class CDownloader {
   static constexpr int kPause = 2;
 
   // Starts the dispatch thread, which idles until the status becomes run.
+  // Null userLog: the process's telemetry queue.
   CDownloader(const std::string& url, const std::string& localPath, const std::string& taskInfoPath,
-              int workerCount, const DownloadTimings& timings = DownloadTimings{});
+              int workerCount, const DownloadTimings& timings = DownloadTimings{}, CSingleUserLog* userLog = nullptr);
   ~CDownloader();
   CDownloader(const CDownloader&) = delete;
   CDownloader& operator=(const CDownloader&) = delete;

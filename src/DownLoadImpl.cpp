@@ -39,7 +39,8 @@ std::int64_t LocalFileSize(const std::string& path) {
 
 }  // namespace
 
-CDownLoadImpl::CDownLoadImpl(DownloadTimings timings) : m_timings(std::move(timings)) {}
+CDownLoadImpl::CDownLoadImpl(DownloadTimings timings, CSingleUserLog* userLog)
+    : m_timings(std::move(timings)), m_log(CSingleUserLog::GivenOrProcess(userLog)) {}
 
 int CDownLoadImpl::WorkerCount() {
   const long processors = sysconf(_SC_NPROCESSORS_ONLN);
@@ -64,12 +65,12 @@ int CDownLoadImpl::SuperDownloadFile(const std::string& url, const std::string& 
                                      bool packageFlag) {
   const bool cdnUrl = IsCdnUrl(url);
   const int workers = m_timings.workerCount > 0 ? m_timings.workerCount : WorkerCount();
-  CDownloader driver(url, localPath, localPath + ".xml", workers, m_timings);
+  CDownloader driver(url, localPath, localPath + ".xml", workers, m_timings, &m_log);
   const EnumErrorCode init = driver.downloadInit("Download", packageFlag ? 1 : 0);
   if (init != Completed) return stopRun(driver, cdnReport, init);
 
   driver.setStatus(CDownloader::kRun);
-  CSingleUserLog::GetInstance()->AddUserLog_funnelEx("Download", "SliceDownloading", "", "", false);
+  m_log.AddUserLog_funnelEx("Download", "SliceDownloading", "", "", false);
   std::int64_t lastDownloaded = 0;
   std::int64_t lastTick = TickCountMs();
   double slowest = 102400.0;
@@ -88,7 +89,7 @@ int CDownLoadImpl::SuperDownloadFile(const std::string& url, const std::string& 
     }
     if (driver.remoteChanged()) {
       stopRun(driver, cdnReport, RemoteChanged);
-      CDownloadTaskManager::DiscardChangedFile(url, localPath, localPath + ".xml");
+      CDownloadTaskManager::DiscardChangedFile(url, localPath, localPath + ".xml", &m_log);
       return RemoteChanged;
     }
     if (info.downloaded == lastDownloaded && info.tick - lastTick >= m_timings.noProgressMs) {

@@ -10,6 +10,7 @@
 #include "EnumErrorCode.h"
 
 class CDownloader;
+class CSingleUserLog;
 
 class CDownLoadImpl {
  public:
@@ -17,7 +18,8 @@ class CDownLoadImpl {
   // supervising thread; the main window registers it.
   using ProgressCallback = std::function<void(std::int64_t done, std::int64_t total)>;
 
-  explicit CDownLoadImpl(DownloadTimings timings = DownloadTimings{});
+  // Null userLog: the process's telemetry queue.
+  explicit CDownLoadImpl(DownloadTimings timings = DownloadTimings{}, CSingleUserLog* userLog = nullptr);
 
   // One download run (resuming through localPath + ".xml"). Returns an
   // EnumErrorCode value: Completed, GetLengthFailed, OpenFileFailed,
@@ -46,4 +48,5 @@ class CDownLoadImpl {
 
   DownloadTimings m_timings;
   ProgressCallback m_progress;
+  CSingleUserLog& m_log;
 };

@@ -26,8 +26,8 @@ const char* ExceptionCodeStem(ExceptionKind kind) {
 
 }  // namespace
 
-void ReportFlowError(const std::string& code) {
-  CSingleUserLog::GetInstance()->AddUserLog("Other", "FlowError", code, false);
+void ReportFlowError(const std::string& code, CSingleUserLog* userLog) {
+  CSingleUserLog::GivenOrProcess(userLog).AddUserLog("Other", "FlowError", code, false);
 }
 
 std::string FlowErrorOfRound(int roundResult) {

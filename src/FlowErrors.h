@@ -6,9 +6,11 @@
 
 #include "EnumErrorCode.h"
 
-// Queues the GA4 flow-error event ("Other", "FlowError", code); the telemetry
-// queue derives the funnel events from it.
-void ReportFlowError(const std::string& code);
+class CSingleUserLog;
+
+// Queues the GA4 flow-error event ("Other", "FlowError", code) on userLog
+// (null: the process's queue), which derives the funnel events from it.
+void ReportFlowError(const std::string& code, CSingleUserLog* userLog = nullptr);
 
 // Code of a download round's result; empty for Completed. The tests are made
 // in the order 9, 10, 6, 13, 7, 8, 11, 12, 15; any other value is "DL017".

@@ -6,6 +6,8 @@
 
 #include "CConfigure.h"
 
+class CSingleUserLog;
+
 struct InstallRequest {
   bool retry = false;                 // a second or later attempt of this window
   int downloaderId = 0;               // the "Downloader_id" label of the build
@@ -16,4 +18,7 @@ struct InstallRequest {
   // The invisible configuration labels (also the embedded fallback); owned by
   // the window and unchanged for its life.
   const IConfigItemSource* items = nullptr;
+  // The telemetry queue the worker and its downloads report to; null: the
+  // process's queue. Lent by the window for its life.
+  CSingleUserLog* userLog = nullptr;
 };

@@ -25,8 +25,6 @@ namespace {
 
 constexpr std::size_t kMinUrlLength = 5;
 
-CSingleUserLog& Log() { return *CSingleUserLog::GetInstance(); }
-
 void RemoveIfPresent(const std::string& path) {
   std::error_code ec;
   std::filesystem::remove(path, ec);
@@ -44,6 +42,7 @@ class InstallRun {
         w_(window),
         config_(shared.config),
         options_(options),
+        log_(CSingleUserLog::GivenOrProcess(request.userLog)),
         attempt_(request.retry ? "Retry" : "First") {}
 
   int Run();
@@ -62,6 +61,7 @@ class InstallRun {
   void SendExceptionReport(ExceptionKind kind);
 
   bool WindowClosed() const { return shared_.Closed(); }
+  CSingleUserLog& Log() const { return log_; }
   const IConfigItemSource& Items() const { return *request_.items; }
 
   const InstallRequest& request_;
@@ -69,6 +69,7 @@ class InstallRun {
   IInstallObserver& w_;
   CConfigure& config_;
   const InstallWorkerOptions& options_;
+  CSingleUserLog& log_;
   const std::string attempt_;
   std::int64_t t0_ = TickCountMs(), t1_ = 0, t2_ = 0;
   std::string url_, packagePath_, addressLabel_;
@@ -126,7 +127,7 @@ bool InstallRun::ChooseUrl() {
   if (url_.size() < kMinUrlLength || fileName.empty()) {
     QMLOG("url is empty");
     config_.status = CConfigure::kNotReady;
-    ReportFlowError("DL023");
+    ReportFlowError("DL023", &log_);
     w_.PostWorkerMessage(kMsgDownloadFailed, UrlEmpty);
     return false;
   }
@@ -211,7 +212,7 @@ int InstallRun::DownloadRounds() {
     std::string cdnReport;
     DownloadTimings timings = options_.timings;
     if (!timings.cancel) timings.cancel = shared_.CloseSignal();
-    CDownLoadImpl impl(timings);
+    CDownLoadImpl impl(timings, &log_);
     growth->NewRound();
     impl.SetProgressCallback([this, growth](std::int64_t done, std::int64_t total) {
       growth->Saw(done);
@@ -246,7 +247,7 @@ int InstallRun::DownloadRounds() {
 }
 
 void InstallRun::ReportRoundFailure(int result) {
-  ReportFlowError(FlowErrorOfRound(result));
+  ReportFlowError(FlowErrorOfRound(result), &log_);
   if (result == TooManyRedirects) SendExceptionReport(ExceptionKind::TooManyRedirects);
 }
 
@@ -296,7 +297,7 @@ bool InstallRun::Verify() {
   Log().AddUserLog("Download", "Md5CheckFinsh", "", false);
   const VerificationVerdict verdict = JudgeVerification(md5Valid, signatureValid);
   if (!verdict.flowError.empty()) {
-    ReportFlowError(verdict.flowError);
+    ReportFlowError(verdict.flowError, &log_);
     SendExceptionReport(verdict.report);
   }
   w_.SetStopProgressCreep(1);
@@ -329,7 +330,7 @@ bool InstallRun::RunSetup() {
     // A setup program that cannot start fails like one that never ends.
     if (run.outcome == SetupWait::kNotStarted) QMLOG(" Setup program could not be started: " << copy_.path());
     w_.SetInstallFinished(true);
-    ReportFlowError("DL016");
+    ReportFlowError("DL016", &log_);
     Log().AddUserLog_funnel("CoreFuncEvent", "Installing", 0, "Download", "CoreFuncEnd", "null", false);
     QMLOG(" Cmd nWaitSeconds timed out: " << config_.InstallTimeout);
     w_.PostWorkerMessage(kMsgInstallTimeout, 0);

@@ -33,6 +33,10 @@ CSingleUserLog* CSingleUserLog::GetInstance() {
   return &instance;
 }
 
+CSingleUserLog& CSingleUserLog::GivenOrProcess(CSingleUserLog* given) {
+  return given != nullptr ? *given : *GetInstance();
+}
+
 std::unique_ptr<CSingleUserLog> CSingleUserLog::CreateStandalone(const UserLogSettings& settings) {
   return std::unique_ptr<CSingleUserLog>(new CSingleUserLog(settings));
 }

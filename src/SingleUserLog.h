@@ -39,6 +39,8 @@ struct UserLogSettings {
 class CSingleUserLog {
  public:
   static CSingleUserLog* GetInstance();
+  // The instance a caller was given, or the process's when it was given none.
+  static CSingleUserLog& GivenOrProcess(CSingleUserLog* given);
   // Settings of the process's instance; false once it exists.
   static bool SetInstanceSettings(const UserLogSettings& settings);
   // A separate instance with its own delivery thread (tests, tools).

@@ -37,7 +37,8 @@ struct MainWindowOptions {
   std::string programFilesFolder;
   // Items of the embedded configuration replaced before the window reads them.
   std::map<std::string, std::string> itemOverrides;
-  // Telemetry queue. Null: the process's queue.
+  // Telemetry queue of the window and of its install workers and their
+  // downloads. Null: the process's queue.
   CSingleUserLog* userLog = nullptr;
   // How long the exit waits for each thread the window started.
   int threadExitLimitMs = 600000;

@@ -60,7 +60,7 @@ InstallUIMainWnd::~InstallUIMainWnd() {
 }
 
 CSingleUserLog& InstallUIMainWnd::UserLog() const {
-  return options_.userLog != nullptr ? *options_.userLog : *CSingleUserLog::GetInstance();
+  return CSingleUserLog::GivenOrProcess(options_.userLog);
 }
 
 QString InstallUIMainWnd::GetWindowClassName() const {

@@ -118,6 +118,7 @@ void InstallUIMainWnd::StartWorker() {
     request_.installerLanguageCode = InstallerLanguageCode();
     request_.productUrlLabel = ProductUrlLabel();
     request_.items = &items_;
+    request_.userLog = &UserLog();
   }
   // The worker gets its own copy: a retry's next request never changes the
   // one an earlier worker still winding down reads.

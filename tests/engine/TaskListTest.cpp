@@ -17,8 +17,20 @@ constexpr std::int64_t MiB = 1048576;
 class TaskListTest : public EngineTest {
  protected:
   std::unique_ptr<CDownloadTaskManager> Manager(const std::string& url) {
-    return std::make_unique<CDownloadTaskManager>(url, package_, info_, FastTimings());
+    return std::make_unique<CDownloadTaskManager>(url, package_, info_, FastTimings(), log_.get());
   }
+
+  // The managers report to this test's own recorder, not the process's.
+  static std::unique_ptr<CSingleUserLog> OwnRecorder() {
+    UserLogSettings settings;
+    settings.withWebLog = false;
+    settings.disabled = false;
+    auto log = CSingleUserLog::CreateStandalone(settings);
+    log->TakeRecordedEvents();
+    return log;
+  }
+
+  std::unique_ptr<CSingleUserLog> log_ = OwnRecorder();
 
   TestHttpServer server_;
   std::string path_ = UniquePath("setup.exe");
@@ -44,8 +56,9 @@ TEST_F(TaskListTest, GeneratesSlicesFromTheProbedLength) {
     EXPECT_TRUE(task->CdnStatus.empty());
   }
   EXPECT_EQ(manager->pendingCount(), 2u);
-  const auto events = CSingleUserLog::GetInstance()->TakeRecordedEvents();
+  const auto events = log_->TakeRecordedEvents();
   EXPECT_TRUE(HasEvent(events, "Download", "Success/Null/Null/Null/Null/Null/Null/Null/Null/Null"));
+  EXPECT_FALSE(HasEvent(CSingleUserLog::GetInstance()->TakeRecordedEvents(), "Download", ""));
 }
 
 TEST_F(TaskListTest, RedirectChainLeavesTheFinalUrlOnManagerAndTasks) {
@@ -67,7 +80,7 @@ TEST_F(TaskListTest, RedirectLoopEndsWithTooManyRedirects) {
   auto manager = Manager(server_.Url(path_));
   EXPECT_EQ(manager->generateDownloadTask("Download", 1), TooManyRedirects);
   EXPECT_TRUE(manager->allTasks().empty());
-  const auto events = CSingleUserLog::GetInstance()->TakeRecordedEvents();
+  const auto events = log_->TakeRecordedEvents();
   EXPECT_TRUE(HasEvent(events, "Download",
                        "error:47/error:47/error:47/error:47/error:47/error:47/error:47/error:47/error:47/error:47"));
 }
@@ -163,10 +176,10 @@ TEST_F(TaskListTest, InvalidSavedStateIsDiscardedAndRegeneratedInTheSameCall) {
     server_.ServeGenerated(path_, length);
     WriteInfo(info_, c.savedLength, c.slices, server_.Url(path_), package_);
     WritePackage(package_, 5000);
-    CSingleUserLog::GetInstance()->TakeRecordedEvents();
+    log_->TakeRecordedEvents();
     auto manager = Manager(server_.Url(path_));
     EXPECT_EQ(manager->loadDownloadTask("Download", 1), Completed) << c.what;
-    EXPECT_TRUE(HasEvent(CSingleUserLog::GetInstance()->TakeRecordedEvents(), "FlowError", c.flowError)) << c.what;
+    EXPECT_TRUE(HasEvent(log_->TakeRecordedEvents(), "FlowError", c.flowError)) << c.what;
     EXPECT_FALSE(std::filesystem::exists(package_)) << c.what;
     EXPECT_FALSE(std::filesystem::exists(info_)) << c.what;
     EXPECT_EQ(manager->ContentLength(), length) << c.what;
@@ -183,7 +196,7 @@ TEST_F(TaskListTest, UnreadableTaskInfoIsRegenerated) {
   std::fclose(file);
   auto manager = Manager(server_.Url(path_));
   EXPECT_EQ(manager->loadDownloadTask("Download", 1), Completed);
-  EXPECT_TRUE(HasEvent(CSingleUserLog::GetInstance()->TakeRecordedEvents(), "FlowError", "DL026"));
+  EXPECT_TRUE(HasEvent(log_->TakeRecordedEvents(), "FlowError", "DL026"));
   EXPECT_EQ(manager->allTasks().size(), 1u);
 }
 
@@ -197,7 +210,7 @@ TEST_F(TaskListTest, AllCompleteListLoadsWithNothingPendingAndNoResumeEvent) {
   EXPECT_EQ(manager->loadDownloadTask("Download", 1), Completed);
   EXPECT_EQ(manager->pendingCount(), 0u);
   EXPECT_EQ(manager->doneTasks().size(), 2u);
-  const auto events = CSingleUserLog::GetInstance()->TakeRecordedEvents();
+  const auto events = log_->TakeRecordedEvents();
   EXPECT_FALSE(HasEvent(events, "ResumUpload", ""));
   EXPECT_FALSE(HasEvent(events, "FlowError", ""));
 }
@@ -211,7 +224,7 @@ TEST_F(TaskListTest, PartialListResumesWithTheResumeEvent) {
   auto manager = Manager(server_.Url(path_));
   EXPECT_EQ(manager->loadDownloadTask("Download", 1), Completed);
   EXPECT_EQ(manager->pendingCount(), 1u);
-  EXPECT_TRUE(HasEvent(CSingleUserLog::GetInstance()->TakeRecordedEvents(), "ResumUpload", ""));
+  EXPECT_TRUE(HasEvent(log_->TakeRecordedEvents(), "ResumUpload", ""));
 }
 
 TEST_F(TaskListTest, AnImpossibleDownloadTimeStartsOverAtZero) {

@@ -52,6 +52,14 @@ class InstallWorker : public ::testing::Test {
     process_.RegistryRoot(dir_ / "registry");
     CSingleUserLog::GetInstance()->InitLogPath("markeraser_setup");
     CSingleUserLog::GetInstance()->TakeRecordedEvents();
+    // The worker reports to this test's own recorder, which no other test
+    // drains or fills.
+    UserLogSettings settings;
+    settings.withWebLog = false;
+    settings.disabled = false;
+    log_ = CSingleUserLog::CreateStandalone(settings);
+    log_->InitLogPath("markeraser_setup");
+    log_->TakeRecordedEvents();
     // Far below the program's limits, yet far above what a loaded machine
     // needs for a loopback transfer: a round that should succeed never times out.
     options_.timings.noProgressMs = 30000;
@@ -75,14 +83,15 @@ class InstallWorker : public ::testing::Test {
     c.Md5 = md5;
     c.InstallTimeout = 100;  // waits of 100 ms: ten seconds
     window->installPath = dir_ / "install";
+    window->userLog = log_.get();
     return window;
   }
 
-  std::string PackageFile() const { return CSingleUserLog::GetInstance()->GetWorkDir() + "/markeraser_setup_1.0.0.0.exe"; }
+  std::string PackageFile() const { return log_->GetWorkDir() + "/markeraser_setup_1.0.0.0.exe"; }
 
   std::vector<std::string> Actions() {
     std::vector<std::string> actions;
-    for (const auto& e : CSingleUserLog::GetInstance()->TakeRecordedEvents()) {
+    for (const auto& e : log_->TakeRecordedEvents()) {
       if (!e.category.empty()) actions.push_back(e.action + (e.label.empty() ? "" : ":" + e.label));
     }
     return actions;
@@ -94,6 +103,7 @@ class InstallWorker : public ::testing::Test {
   ScopedTestProcess process_;
   TestHttpServer server_;
   InstallWorkerOptions options_;
+  std::unique_ptr<CSingleUserLog> log_;
 };
 
 bool Has(const std::vector<std::string>& list, const std::string& item) {
@@ -122,6 +132,14 @@ TEST_F(InstallWorker, HappyPathInstallsAndCleansUp) {
     EXPECT_NE(at, actions.end()) << step << " missing or out of order";
   }
   EXPECT_FALSE(Has(actions, "FlowError:DL013"));
+  // The download engine reported to the worker's queue too.
+  EXPECT_TRUE(std::any_of(actions.begin(), actions.end(),
+                          [](const std::string& a) { return a.rfind("SliceDownloading", 0) == 0; }));
+  // Nothing of this install reached the process's queue.
+  for (const auto& e : CSingleUserLog::GetInstance()->TakeRecordedEvents()) {
+    EXPECT_EQ(std::find(steps.begin(), steps.end(), e.action + ":" + e.label), steps.end()) << e.action;
+    EXPECT_NE(e.action, "SliceDownloading");
+  }
 }
 
 // A close means stop. Closed as verification starts: no setup program and no
@@ -213,9 +231,9 @@ TEST_F(InstallWorker, VerifiedPackageIsReusedWithoutDownloading) {
   const std::string package = DemoPackage("markeraser_setup.exe");
   server_.ServeBytes(kPackagePath, package);
   const std::string md5 = GetMd5Hex(package);
-  fs::create_directories(CSingleUserLog::GetInstance()->GetWorkDir());
+  fs::create_directories(log_->GetWorkDir());
   {
-    CDownLoadImpl impl(options_.timings);
+    CDownLoadImpl impl(options_.timings, log_.get());
     std::string report;
     ASSERT_EQ(impl.SuperDownloadFile(server_.Url(kPackagePath), PackageFile(), report, true), Completed);
     ASSERT_TRUE(CDownLoadImpl::checkMD5(PackageFile(), md5, "", "1.0.0.0"));
@@ -360,9 +378,9 @@ TEST_F(InstallWorker, EmbeddedConfigurationDownloadsAfreshWithoutMd5) {
   auto window = Window(server_.Url(kPackagePath), "not the digest");
   window->config.source = CConfigure::kFromFile;
   // A complete package with a matching marker is still thrown away.
-  fs::create_directories(CSingleUserLog::GetInstance()->GetWorkDir());
+  fs::create_directories(log_->GetWorkDir());
   {
-    CDownLoadImpl impl(options_.timings);
+    CDownLoadImpl impl(options_.timings, log_.get());
     std::string report;
     ASSERT_EQ(impl.SuperDownloadFile(server_.Url(kPackagePath), PackageFile(), report, true), Completed);
   }

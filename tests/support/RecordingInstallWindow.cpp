@@ -13,6 +13,7 @@ int RecordingInstallWindow::Run(const InstallWorkerOptions& options) {
   request.installerLanguageCode = "en";
   request.productUrlLabel = "product_url_english";
   request.items = &items_;
+  request.userLog = userLog;
   return InstallThreadFunc(request, shared, *this, options);
 }
 

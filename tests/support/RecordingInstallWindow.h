@@ -46,6 +46,8 @@ class RecordingInstallWindow : public IInstallObserver {
   // The window closes at the first downloaded bytes (the download's own stop).
   bool closeOnProgress = false;
   std::vector<std::string> openedUrls;
+  // The telemetry queue lent to the worker (null: the process's).
+  CSingleUserLog* userLog = nullptr;
 
  private:
   EmbeddedConfigItems items_;
