@@ -6,11 +6,12 @@
 
 #include "SingleUserLog.h"
 #include "support/TempDir.h"
+#include "support/ScopedEnv.h"
 
 TEST(SingleUserLog, InitLogPathPlacesLogAndWorkFolders) {
   TempDir dir;
-  setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
-  setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+  ScopedEnv state("XDG_STATE_HOME", dir / "state");
+  ScopedEnv cache("XDG_CACHE_HOME", dir / "cache");
   CSingleUserLog* log = CSingleUserLog::GetInstance();
   EXPECT_EQ(log->InitLogPath("app_setup"), 1);
   EXPECT_EQ(log->GetLogDir(), dir / "state/RARivadurize/logs/app_setup");
@@ -22,8 +23,6 @@ TEST(SingleUserLog, InitLogPathPlacesLogAndWorkFolders) {
   const std::string path = log->GetLogFilePath();
   ASSERT_TRUE(std::regex_match(path, match, file)) << path;
   EXPECT_EQ(match[1].str(), log->GetStartStamp());
-  unsetenv("XDG_STATE_HOME");
-  unsetenv("XDG_CACHE_HOME");
 }
 
 TEST(SingleUserLog, ContentLengthCacheIgnoresEmptyKeysAndZero) {

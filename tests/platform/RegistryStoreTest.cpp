@@ -13,6 +13,7 @@
 #include "FuntionImpl.h"
 #include "support/ScopedTestProcess.h"
 #include "support/TempDir.h"
+#include "support/ScopedEnv.h"
 
 namespace {
 
@@ -145,15 +146,8 @@ TEST_F(RegistryHivesTest, MachineAndUserHivesAreSeparateFiles) {
 
 TEST(RegistryHives, UserHiveFollowsXdgConfigHome) {
   TempDir dir;
-  const char* old = std::getenv("XDG_CONFIG_HOME");
-  const std::string saved = old != nullptr ? old : "";
-  setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+  ScopedEnv config("XDG_CONFIG_HOME", dir.path());
   EXPECT_EQ(platform::UserHivePath(), dir / "quillmarch/registry-hkcu");
-  if (old != nullptr) {
-    setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-  } else {
-    unsetenv("XDG_CONFIG_HOME");
-  }
 }
 
 }  // namespace

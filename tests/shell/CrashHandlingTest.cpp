@@ -20,6 +20,7 @@
 #include "support/TestHttpServer.h"
 #include "support/WaitUntil.h"
 #include "support/ZipReader.h"
+#include "support/ScopedEnv.h"
 
 namespace fs = std::filesystem;
 
@@ -110,13 +111,14 @@ TEST_F(CrashHandling, CrashUploadsTheLogAndItsDumpFromARelaunchedInstance) {
   EXPECT_EQ(program.Wait(kBoundMs), 128 + SIGSEGV);
 
   // The lock is free at once: the relaunched instance takes none.
-  setenv("XDG_RUNTIME_DIR", (dir_ / "run").c_str(), 1);
-  platform::InstanceLock lock;
-  bool existed = true;
-  EXPECT_TRUE(lock.Create("KLM_Downloader_127", existed));
-  EXPECT_FALSE(existed);
-  lock.Release();
-  unsetenv("XDG_RUNTIME_DIR");
+  {
+    ScopedEnv runtime("XDG_RUNTIME_DIR", dir_ / "run");
+    platform::InstanceLock lock;
+    bool existed = true;
+    EXPECT_TRUE(lock.Create("KLM_Downloader_127", existed));
+    EXPECT_FALSE(existed);
+    lock.Release();
+  }
 
   const std::string log = CrashedLog();
   ASSERT_FALSE(log.empty()) << dir_.Read("out.txt");

@@ -11,6 +11,7 @@
 #include "support/TempDir.h"
 #include "support/WaitUntil.h"
 #include "support/ZipReader.h"
+#include "support/ScopedEnv.h"
 
 namespace fs = std::filesystem;
 
@@ -121,7 +122,7 @@ TEST_F(ProgramStart, SecondStartRaisesTheFirstWindowAndLeaves) {
 }
 
 TEST_F(ProgramStart, HeldInstanceLockEndsTheStartSilently) {
-  setenv("XDG_RUNTIME_DIR", (dir_ / "run").c_str(), 1);
+  ScopedEnv runtime("XDG_RUNTIME_DIR", dir_ / "run");
   platform::InstanceLock lock;
   bool existed = true;
   ASSERT_TRUE(lock.Create("KLM_Downloader_127", existed));
@@ -136,7 +137,6 @@ TEST_F(ProgramStart, HeldInstanceLockEndsTheStartSilently) {
   EXPECT_TRUE(WaitForOutput("auto.txt", " Main window created"));
   autoRun.Kill(SIGTERM);
   EXPECT_EQ(autoRun.Wait(kExitBoundMs), 0);
-  unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST_F(ProgramStart, AutoRunLetsTwoInstancesRun) {

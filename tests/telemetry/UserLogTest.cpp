@@ -8,6 +8,7 @@
 #include "SingleUserLog.h"
 #include "TelemetryFixture.h"
 #include "support/LogCapture.h"
+#include "support/ScopedEnv.h"
 
 namespace {
 
@@ -285,8 +286,8 @@ TEST_F(UserLogTest, DeliveryThreadEstablishesTheIdentityFirst) {
 }
 
 TEST_F(UserLogTest, BaseInfoAndGalogFile) {
-  setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
-  setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
+  ScopedEnv state("XDG_STATE_HOME", dir_ / "state");
+  ScopedEnv cache("XDG_CACHE_HOME", dir_ / "cache");
   auto log = Make();
   log->InitLogPath("app_setup");
   log->SetBaseInfo(54, "Mark Eraser", "http://dl/x_bing_.exe", true, 7);
@@ -306,8 +307,6 @@ TEST_F(UserLogTest, BaseInfoAndGalogFile) {
   laterRun->InitLogPath("app_setup");
   laterRun->SetBaseInfo(54, "Mark Eraser", "", true, 7);
   EXPECT_FALSE(laterRun->IsNew());
-  unsetenv("XDG_STATE_HOME");
-  unsetenv("XDG_CACHE_HOME");
 }
 
 TEST(TelemetryContext, DerivedTexts) {

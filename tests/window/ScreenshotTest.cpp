@@ -2,10 +2,12 @@
 // window is driven through the flow. Runs only when QM_SCREENSHOT_DIR names
 // the folder to write to (the README gives the command).
 #include <cstdlib>
+#include <optional>
 
 #include "Common/MessageBoxWnd.h"
 #include "WindowTestSupport.h"
 #include "ui/ControlOps.h"
+#include "support/ScopedEnv.h"
 
 namespace {
 
@@ -20,7 +22,7 @@ class Screenshots : public MainWindowTest, public ::testing::WithParamInterface<
     const char* out = std::getenv("QM_SCREENSHOT_DIR");
     if (out == nullptr || *out == '\0') GTEST_SKIP() << "QM_SCREENSHOT_DIR is not set";
     out_ = out;
-    setenv("LANG", GetParam().locale, 1);
+    lang_.emplace("LANG", GetParam().locale);
   }
   void Save(InstallUIMainWnd& w, const char* page) {
     QApplication::processEvents();
@@ -28,6 +30,7 @@ class Screenshots : public MainWindowTest, public ::testing::WithParamInterface<
     EXPECT_TRUE(w.grab().save(QString::fromStdString(file), "PNG")) << file;
   }
   std::string out_;
+  std::optional<ScopedEnv> lang_;
 };
 
 }  // namespace
