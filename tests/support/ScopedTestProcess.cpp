@@ -42,61 +42,41 @@ ScopedTestProcess::~ScopedTestProcess() {
 }
 
 ScopedTestProcess& ScopedTestProcess::RegistryRoot(const std::string& dir) {
-  restores_.push_back([old = g_registryRoot] { ApplyRegistryRoot(old); });
-  ApplyRegistryRoot(dir);
-  return *this;
+  return Change(g_registryRoot, dir, ApplyRegistryRoot);
 }
 
 ScopedTestProcess& ScopedTestProcess::SettingsFile(const std::string& path) {
-  restores_.push_back([old = g_settingsFile] { ApplySettingsFile(old); });
-  ApplySettingsFile(path);
-  return *this;
+  return Change(g_settingsFile, path, ApplySettingsFile);
 }
 
 ScopedTestProcess& ScopedTestProcess::ExceptionCollectorHost(const std::string& host) {
-  restores_.push_back([old = g_collectorHost] { ApplyCollectorHost(old); });
-  ApplyCollectorHost(host);
-  return *this;
+  return Change(g_collectorHost, host, ApplyCollectorHost);
 }
 
 ScopedTestProcess& ScopedTestProcess::ConfigService(const ConfigQueryEndpoints& endpoints) {
-  restores_.push_back([old = QueryEndpoints()] { SetQueryEndpoints(old); });
-  SetQueryEndpoints(endpoints);
-  return *this;
+  return Change(QueryEndpoints(), endpoints, [](const ConfigQueryEndpoints& e) { SetQueryEndpoints(e); });
 }
 
 ScopedTestProcess& ScopedTestProcess::LogUploadEndpoint(const std::string& url) {
-  restores_.push_back([old = ::LogUploadEndpoint()] { SetLogUploadEndpoint(old); });
-  SetLogUploadEndpoint(url);
-  return *this;
+  return Change(::LogUploadEndpoint(), url, [](const std::string& u) { SetLogUploadEndpoint(u); });
 }
 
 ScopedTestProcess& ScopedTestProcess::Banners(const BannerHosts& hosts) {
-  restores_.push_back([old = GetBannerHosts()] { SetBannerHosts(old); });
-  SetBannerHosts(hosts);
-  return *this;
+  return Change(GetBannerHosts(), hosts, [](const BannerHosts& h) { SetBannerHosts(h); });
 }
 
 ScopedTestProcess& ScopedTestProcess::ReportEndpoints(const report::Endpoints& endpoints) {
-  restores_.push_back([old = report::CurrentEndpoints()] { report::SetEndpoints(old); });
-  report::SetEndpoints(endpoints);
-  return *this;
+  return Change(report::CurrentEndpoints(), endpoints, [](const report::Endpoints& e) { report::SetEndpoints(e); });
 }
 
 ScopedTestProcess& ScopedTestProcess::ReportHost(const report::Host& host) {
-  restores_.push_back([old = report::CurrentHost()] { report::SetHost(old); });
-  report::SetHost(host);
-  return *this;
+  return Change(report::CurrentHost(), host, [](const report::Host& h) { report::SetHost(h); });
 }
 
 ScopedTestProcess& ScopedTestProcess::CaBundle(const std::string& path) {
-  restores_.push_back([old = CLibcurlTool::CaBundle()] { CLibcurlTool::SetCaBundle(old); });
-  CLibcurlTool::SetCaBundle(path);
-  return *this;
+  return Change(CLibcurlTool::CaBundle(), path, [](const std::string& p) { CLibcurlTool::SetCaBundle(p); });
 }
 
 ScopedTestProcess& ScopedTestProcess::SystemFacts(platform::ISystemFacts* facts) {
-  restores_.push_back([old = InjectedSystemFacts()] { ApplySystemFacts(old); });
-  ApplySystemFacts(facts);
-  return *this;
+  return Change(InjectedSystemFacts(), facts, ApplySystemFacts);
 }

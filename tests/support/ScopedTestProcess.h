@@ -14,6 +14,8 @@
 // every test must change these only through a guard.
 #include <functional>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "ConfigurationService.h"
@@ -45,5 +47,13 @@ class ScopedTestProcess {
   ScopedTestProcess& SystemFacts(platform::ISystemFacts* facts);
 
  private:
+  // Remembers old for the destructor, then applies value.
+  template <class T, class Apply>
+  ScopedTestProcess& Change(T old, const std::type_identity_t<T>& value, Apply apply) {
+    restores_.push_back([old = std::move(old), apply] { apply(old); });
+    apply(value);
+    return *this;
+  }
+
   std::vector<std::function<void()>> restores_;  // undone last to first
 };
