@@ -99,6 +99,9 @@ namespace {
 
 class PreInstall : public MainWindowTest {
  protected:
+  // The window's threads may still be asking service_: they end before it goes.
+  ~PreInstall() override { CloseAndJoin(); }
+
   // The service answers with a package of kSize bytes, so the space check runs.
   void ServeConfiguration() {
     service_.Answer("/queryDownloaderV2", 200,
